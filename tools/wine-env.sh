@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The private Wine environment of one build tree.
+#
+#   tools/wine-env.sh BUILD init                 create or refresh BUILD/wineprefix
+#   tools/wine-env.sh BUILD port N PATH [DESC [MFG [HWID]]]
+#                                                map COMn to the Unix device PATH and register it
+#                                                as a present device (description, maker, hardware id)
+#   tools/wine-env.sh BUILD unport N             remove the mapping and the device of COMn
+#   tools/wine-env.sh BUILD run CMD [ARGS...]    run a command (wine ...) in that environment
+#   tools/wine-env.sh BUILD env                  print the environment as export lines
+#
+# The prefix is created once per build tree (about 10 s) and then reused.
+set -euo pipefail
+
+usage() { sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+[ $# -ge 2 ] || usage
+BUILD=$(cd "$1" 2>/dev/null && pwd) || { mkdir -p "$1"; BUILD=$(cd "$1" && pwd); }
+CMD=$2; shift 2
+
+export WINEPREFIX="$BUILD/wineprefix"
+export WINEARCH=win64
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=${WINEDEBUG:--all}
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+
+# REGEDIT4 files are read as ANSI text, which under ja_JP is Shift-JIS.
+import_reg() {
+    local file; file=$(mktemp --suffix=.reg)
+    cat > "$file"
+    wine regedit /S "$(winepath -w "$file" 2>/dev/null)" >/dev/null 2>&1
+    rm -f "$file"
+}
+
+# REG_MULTI_SZ in a REGEDIT4 file: ANSI bytes, each text ended by 00, the list by another 00.
+multi_sz_hex() {
+    printf '%s' "$1" | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//' | sed 's/$/,00,00/'
+}
+
+reg_escape() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
+
+init_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w || true
+    fi
+    # Xvfb has no window manager: let Wine draw the frame through the normal messages.
+    import_reg <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
+REG
+}
+
+map_port() {
+    local n=$1 path=$2 desc=${3:-"Simulated serial port (COM$1)"} mfg=${4:-"Taplinar test devices"}
+    local hwid=${5:-"USB\\VID_0403&PID_6001"}
+    local inst; inst=$(printf '%04d' "$n")
+    local driver="{4d36e978-e325-11ce-bfc1-08002be10318}\\$inst"
+    {
+        printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM%s"="%s"\n\n' "$n" "$(reg_escape "$path")"
+        printf '[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%s]\n' "$inst"
+        printf '"Driver"="%s"\n' "$(reg_escape "$driver")"
+        printf '"DeviceDesc"="%s"\n' "$(reg_escape "$desc")"
+        printf '"Mfg"="%s"\n' "$(reg_escape "$mfg")"
+        printf '"Class"="Ports"\n"ClassGUID"="{4d36e978-e325-11ce-bfc1-08002be10318}"\n'
+        printf '"HardwareID"=hex(7):%s\n\n' "$(multi_sz_hex "$hwid")"
+        printf '[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%s\\Device Parameters]\n' "$inst"
+        printf '"PortName"="COM%s"\n' "$n"
+    } | iconv -f UTF-8 -t CP932 | import_reg
+    # Wine reads the port table when the server starts.
+    wineserver -k 2>/dev/null || true
+}
+
+unmap_port() {
+    local n=$1 inst; inst=$(printf '%04d' "$n")
+    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM%s"=-\n\n[-HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%s]\n' "$n" "$inst" | import_reg
+    wineserver -k 2>/dev/null || true
+}
+
+case "$CMD" in
+    init) init_prefix ;;
+    port) [ $# -ge 2 ] || usage; init_prefix; map_port "$@" ;;
+    unport) [ $# -ge 1 ] || usage; unmap_port "$1" ;;
+    run) exec "$@" ;;
+    env) printf 'export WINEPREFIX=%q WINEARCH=%q WINEDLLOVERRIDES=%q WINEDEBUG=%q LANG=%q LC_ALL=%q\n' \
+            "$WINEPREFIX" "$WINEARCH" "$WINEDLLOVERRIDES" "$WINEDEBUG" "$LANG" "$LC_ALL" ;;
+    *) usage ;;
+esac
