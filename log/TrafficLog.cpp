@@ -1,0 +1,258 @@
+#include "log/TrafficLog.h"
+
+#include "log/DumpLines.h"
+#include "settings/ProfileKeys.h"
+#include "support/Format.h"
+#include "support/Tick.h"
+
+const char SIGNAL_UNKNOWN[] = "　　|";
+const char SIGNAL_HIDDEN[] = "    |";
+const char SIGNAL_ON[] = "┃　|";
+const char SIGNAL_OFF[] = "　┃|";
+const char SIGNAL_WENT_OFF[] = "┗┓|";
+const char SIGNAL_WENT_ON[] = "┏┛|";
+
+namespace {
+
+const char OPEN_ROW[] = "----- Open -----";
+const char CONTINUATION_TIME[] = "      |";
+const char HEADER_FORMAT[] = " L H     <%s>        ";
+
+// Putting the last time column half the tick range back makes the next one
+// "------|": nothing before it belongs to the same session.
+const DWORD TICK_FAR_PAST = 0x80000000;
+const DWORD MAX_TIME_DIFF = 60000;
+
+} // namespace
+
+CTrafficLog::CTrafficLog(ILogHost* pHost)
+    : m_pHost(pHost), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false)
+{
+    m_strSignal[0] = m_strSignal[1] = SIGNAL_UNKNOWN;
+}
+
+CTrafficLog::~CTrafficLog()
+{
+}
+
+void CTrafficLog::OnLineData(int nIndex, DWORD dwSize, const BYTE* pData)
+{
+    if (!m_pHost->IsMonitoring()) {
+        FlushPending();
+        return;
+    }
+    if (!IsValidPort(nIndex) || (pData == nullptr && dwSize != 0))
+        return;
+    ZEV::CSyncLock lock(m_lock);
+    if (nIndex != m_pending.nPort) {
+        FlushPending();
+        m_pending.nPort = nIndex;
+        m_pending.strTime = MakeTimeColumn();
+    }
+    m_pending.data.insert(m_pending.data.end(), pData, pData + dwSize);
+    m_pHost->StartFlushTimer();
+}
+
+void CTrafficLog::OnCtsChanged(int nIndex, bool bState)
+{
+    if (!IsValidPort(nIndex) || !AreSignalsShown())
+        return;
+    FlushPending();
+    ZEV::CSyncLock lock(m_lock);
+    // The column follows the line also while monitoring is off, so that it is
+    // right again when monitoring comes back on; only the row is left out.
+    m_strSignal[nIndex] = bState ? SIGNAL_ON : SIGNAL_OFF;
+    if (!m_pHost->IsMonitoring())
+        return;
+    const std::string strTime = MakeTimeColumn();
+    std::string strOwn = bState ? SIGNAL_WENT_ON : SIGNAL_WENT_OFF;
+    strOwn += strTime;
+    strOwn += bState ? " RTS is Low" : " RTS is Hi";
+    PostPair(nIndex, strOwn, m_strSignal[1 - nIndex] + strTime);
+}
+
+void CTrafficLog::OnDsrChanged(int nIndex, bool bState)
+{
+    if (!IsValidPort(nIndex) || !AreSignalsShown())
+        return;
+    FlushPending();
+    // Like the signal column, the header follows the line while monitoring is off.
+    UpdateHeader(nIndex, bState);
+}
+
+void CTrafficLog::FlushPending()
+{
+    ZEV::CSyncLock lock(m_lock);
+    const bool bDrained = DrainBacklog();
+    if (!m_pending.IsPending() && bDrained)
+        return;
+    if (m_pending.IsPending())
+        WritePending();
+    if (m_backlog.empty())
+        m_pHost->StopFlushTimer();
+    else
+        m_pHost->StartFlushTimer();   // retried when the window has caught up
+}
+
+void CTrafficLog::WritePending()
+{
+    const int nOwn = m_pending.nPort;
+    const int nOther = 1 - nOwn;
+    const std::vector<std::string> rows =
+        MakeDumpLines(m_pending.data.data(), static_cast<DWORD>(m_pending.data.size()), m_bFullDump, m_nLineBytes);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (i == 0)
+            PostPair(nOwn, m_strSignal[nOwn] + m_pending.strTime + " " + rows[0], m_strSignal[nOther] + m_pending.strTime);
+        else
+            PostPair(nOwn, m_strSignal[nOwn] + CONTINUATION_TIME + " " + rows[i], m_strSignal[nOther] + CONTINUATION_TIME);
+    }
+    m_pending.Reset();
+}
+
+void CTrafficLog::MarkOpen(const bool bCts[2], const bool bDsr[2])
+{
+    {
+        ZEV::CSyncLock lock(m_lock);
+        Post(0, OPEN_ROW);
+        Post(1, OPEN_ROW);
+        RestateSignals(bCts);
+        for (int i = 0; i < 2; ++i)
+            m_strHeader[i] = ZEV::Format(HEADER_FORMAT, m_pHost->GetPortName(i).c_str());
+        m_dwLastTick = ZEV::GetTick() - TICK_FAR_PAST;
+    }
+    for (int i = 0; i < 2; ++i)
+        UpdateHeader(i, bDsr[i]);
+}
+
+void CTrafficLog::ApplyLogSettings(const bool bCts[2])
+{
+    // Under the lock: the event threads read the columns and widths while flushing.
+    ZEV::CSyncLock lock(m_lock);
+    LoadDumpSettings();
+    RestateSignals(bCts);
+}
+
+void CTrafficLog::LoadDumpSettings()
+{
+    ZEV::CSyncLock lock(m_lock);
+    const int nWidth = m_pHost->ReadLogSetting(ZEV::INI_KEY_DATA_WIDTH, ZEV::INI_DEFAULT_DATA_WIDTH);
+    const int nView = m_pHost->ReadLogSetting(ZEV::INI_KEY_DATA_VIEW_TYPE, ZEV::INI_DEFAULT_DATA_VIEW_TYPE);
+    m_nLineBytes = nWidth == 0 ? 16 : 8;
+    m_bFullDump = nView != 0;
+}
+
+void CTrafficLog::RestateSignals(const bool bCts[2])
+{
+    if (!AreSignalsShown()) {
+        m_strSignal[0] = m_strSignal[1] = SIGNAL_HIDDEN;
+        return;
+    }
+    for (int i = 0; i < 2; ++i)
+        m_strSignal[i] = bCts[i] ? SIGNAL_ON : SIGNAL_OFF;
+    Post(0, m_strSignal[0]);
+    Post(1, m_strSignal[1]);
+}
+
+void CTrafficLog::ClearLog()
+{
+    ZEV::CSyncLock lock(m_lock);
+    // Rows not yet handed over belong to the log being cleared; letting them
+    // through after the reset would leave the views a row apart.
+    m_backlog.clear();
+    m_pHost->ResetView(0);
+    m_pHost->ResetView(1);
+    m_dwLastTick = ZEV::GetTick() - TICK_FAR_PAST;
+}
+
+void CTrafficLog::MarkPause()
+{
+    ZEV::CSyncLock lock(m_lock);
+    Post(0, std::string());
+    Post(1, std::string());
+}
+
+void CTrafficLog::ResetTimeColumn()
+{
+    ZEV::CSyncLock lock(m_lock);
+    m_dwLastTick = ZEV::GetTick() - TICK_FAR_PAST;
+}
+
+void CTrafficLog::ResetPending()
+{
+    ZEV::CSyncLock lock(m_lock);
+    m_pending.Reset();
+    m_strSignal[0] = m_strSignal[1] = SIGNAL_UNKNOWN;
+}
+
+void CTrafficLog::UpdateHeader(int nPort, bool bDsrOn)
+{
+    if (!IsValidPort(nPort))
+        return;
+    std::string strText;
+    {
+        ZEV::CSyncLock lock(m_lock);
+        strText = m_strHeader[nPort];
+    }
+    if (strText.empty())
+        return;
+    if (AreSignalsShown())
+        strText += bDsrOn ? "DTR(LOW)" : "DTR(HI)";
+    // Outside the lock: setting a label waits for the window thread.
+    m_pHost->SetHeaderText(nPort, strText.c_str());
+}
+
+std::string CTrafficLog::MakeTimeColumn()
+{
+    ZEV::CSyncLock lock(m_lock);
+    const DWORD dwNow = ZEV::GetTick();
+    const DWORD dwDiff = dwNow - m_dwLastTick;
+    m_dwLastTick = dwNow;
+    if (dwDiff > MAX_TIME_DIFF)
+        return "------|";
+    return ZEV::Format("%06u|", static_cast<unsigned>(dwDiff));
+}
+
+std::string CTrafficLog::GetSignalColumn(int nPort)
+{
+    ZEV::CSyncLock lock(m_lock);
+    return IsValidPort(nPort) ? m_strSignal[nPort] : std::string();
+}
+
+size_t CTrafficLog::GetBacklogSize()
+{
+    ZEV::CSyncLock lock(m_lock);
+    return m_backlog.size();
+}
+
+bool CTrafficLog::AreSignalsShown()
+{
+    // Read anew each time: the log settings dialog stores it without telling us.
+    return m_pHost->ReadLogSetting(ZEV::INI_KEY_SIGNAL_MODE, ZEV::INI_DEFAULT_SIGNAL_MODE) == 0;
+}
+
+void CTrafficLog::PostPair(int nOwnView, const std::string& strOwn, const std::string& strOther)
+{
+    Post(nOwnView, strOwn);
+    Post(1 - nOwnView, strOther);
+}
+
+void CTrafficLog::Post(int nView, const std::string& strRow)
+{
+    if (m_backlog.empty() && m_pHost->PostRow(nView, strRow.c_str()))
+        return;
+    // A refused row must not be dropped: the other view got or will get its
+    // partner, and the two views would fall out of step for good.
+    m_backlog.emplace_back(nView, strRow);
+    m_pHost->StartFlushTimer();
+}
+
+bool CTrafficLog::DrainBacklog()
+{
+    while (!m_backlog.empty()) {
+        const std::pair<int, std::string>& row = m_backlog.front();
+        if (!m_pHost->PostRow(row.first, row.second.c_str()))
+            return false;
+        m_backlog.pop_front();
+    }
+    return true;
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <deque>
+#include <string>
+#include <utility>
+
+#include "log/LogHost.h"
+#include "log/LogItem.h"
+#include "monitor/LineListener.h"
+#include "serial/SyncObject.h"
+
+// Signal column texts (Shift-JIS, 5 bytes each).
+extern const char SIGNAL_UNKNOWN[];     // before the ports were first opened
+extern const char SIGNAL_HIDDEN[];      // signal lines not shown
+extern const char SIGNAL_ON[];          // line asserted: bar in the L cell
+extern const char SIGNAL_OFF[];         // line not asserted: bar in the H cell
+extern const char SIGNAL_WENT_OFF[];    // transition row, on -> off
+extern const char SIGNAL_WENT_ON[];     // transition row, off -> on
+
+// Turns what the two relays report into the rows of the two log views: bytes
+// of one port are collected into a block until the other port speaks, a
+// signal event comes or the flush timer fires, then written out as dump rows.
+// Every event adds the same number of rows to both views, so row N of the left
+// and of the right view describe the same moment.
+//
+// Called from both relays' event threads and from the window thread; m_lock
+// (recursive) serialises all of it. Rows only ever leave through
+// ILogHost::PostRow, so no thread waits for the window while holding m_lock.
+class CTrafficLog : public ILineListener
+{
+public:
+    explicit CTrafficLog(ILogHost* pHost = nullptr);
+    ~CTrafficLog() override;
+
+    CTrafficLog(const CTrafficLog&) = delete;
+    CTrafficLog& operator=(const CTrafficLog&) = delete;
+
+    // The host must be set before the relays are attached.
+    void SetHost(ILogHost* pHost) { m_pHost = pHost; }
+
+    void OnLineData(int nIndex, DWORD dwSize, const BYTE* pData) override;
+    void OnCtsChanged(int nIndex, bool bState) override;
+    void OnDsrChanged(int nIndex, bool bState) override;
+
+    // Writes the pending block out as rows; the flush timer calls it.
+    void FlushPending();
+
+    // The ports were opened: marker rows, signal columns, header labels.
+    void MarkOpen(const bool bCts[2], const bool bDsr[2]);
+    // The log settings changed: dump layout and signal columns.
+    void ApplyLogSettings(const bool bCts[2]);
+    // Reads bytes per row and dump mode from the settings (start-up).
+    void LoadDumpSettings();
+    void ClearLog();
+    // Monitoring was switched off: an empty row in both views.
+    void MarkPause();
+    // The next time column shows "------|" (monitoring switched on).
+    void ResetTimeColumn();
+    // No block pending and signal columns unknown (start-up).
+    void ResetPending();
+    void UpdateHeader(int nPort, bool bDsrOn);
+
+    // "%06d|" milliseconds since the previous time column, "------|" beyond a minute.
+    std::string MakeTimeColumn();
+
+    DWORD GetLineBytes() const { return m_nLineBytes; }
+    bool IsFullDump() const { return m_bFullDump; }
+    std::string GetSignalColumn(int nPort);
+    // Rows waiting because the window could not take them yet.
+    size_t GetBacklogSize();
+
+private:
+    bool IsValidPort(int nIndex) const { return nIndex == 0 || nIndex == 1; }
+    bool AreSignalsShown();
+    void RestateSignals(const bool bCts[2]);
+    void WritePending();
+    void Post(int nView, const std::string& strRow);
+    void PostPair(int nOwnView, const std::string& strOwn, const std::string& strOther);
+    bool DrainBacklog();
+
+    ILogHost* m_pHost;
+    ZEV::CSyncSection m_lock;
+    TLogItem m_pending;
+    DWORD m_dwLastTick;
+    DWORD m_nLineBytes;
+    bool m_bFullDump;
+    std::string m_strSignal[2];
+    std::string m_strHeader[2];
+    // Rows the window's queue refused, oldest first; posted before any newer
+    // row so that both views keep the same order and the same count.
+    std::deque<std::pair<int, std::string>> m_backlog;
+};
