@@ -1,0 +1,128 @@
+#include "serial/WorkerThread.h"
+
+#include "framework/WinThread.h"
+
+namespace ZEV {
+
+namespace {
+
+const DWORD POLL_INTERVAL = 50;
+
+bool IsStillActive(HANDLE hThread)
+{
+    DWORD dwCode = 0;
+    return ::GetExitCodeThread(hThread, &dwCode) && dwCode == STILL_ACTIVE;
+}
+
+bool HasEnded(HANDLE hThread)
+{
+    DWORD dwCode = 0;
+    return ::GetExitCodeThread(hThread, &dwCode) && dwCode != STILL_ACTIVE;
+}
+
+} // namespace
+
+CWorkerThread::CWorkerThread()
+    : m_hThread(NULL), m_dwThreadId(0), m_pRunner(nullptr), m_dwExitCode(0)
+{
+}
+
+CWorkerThread::~CWorkerThread()
+{
+    if (m_hThread != NULL && ::GetCurrentThreadId() != m_dwThreadId)
+        Stop(15000);
+}
+
+bool CWorkerThread::SetRunner(IThreadRunner* pRunner)
+{
+    if (m_hThread != NULL)
+        return false;
+    m_pRunner = pRunner;
+    return true;
+}
+
+UINT __cdecl CWorkerThread::ThreadProc(LPVOID pParam)
+{
+    CWorkerThread* pThis = static_cast<CWorkerThread*>(pParam);
+    IThreadRunner* pRunner = pThis->m_pRunner;
+    pRunner->m_bCanRun = true;
+    pRunner->OnThreadStart();
+    pRunner->m_startRendezvous.Exchange(0);
+    DWORD dwExitCode = pRunner->Run();
+    pThis->m_dwExitCode = dwExitCode;
+    pRunner->OnThreadExit();
+    // From here on the owner may treat the thread as gone and destroy
+    // pThis, so it is not touched again.
+    pThis->m_dwThreadId = 0;
+    pThis->m_hThread = NULL;
+    AfxEndThread(dwExitCode, TRUE);
+    return dwExitCode;
+}
+
+bool CWorkerThread::Launch()
+{
+    if (m_hThread != NULL)
+        return true;
+    if (m_pRunner == nullptr)
+        return false;
+    CWinThread* pThread = AfxBeginThread(ThreadProc, this, THREAD_PRIORITY_NORMAL, 0,
+                                         CREATE_SUSPENDED, NULL);
+    if (pThread == nullptr)
+        return false;
+    // Noted while the thread is still suspended, so that it cannot end
+    // (and delete pThread) before the members are set.
+    m_dwThreadId = pThread->m_nThreadID;
+    m_hThread = pThread->m_hThread;
+    pThread->ResumeThread();
+    m_pRunner->m_startRendezvous.Exchange(0);
+    return true;
+}
+
+void CWorkerThread::SetPriority(int nPriority)
+{
+    HANDLE hThread = m_hThread;
+    if (hThread != NULL && !::SetThreadPriority(hThread, nPriority))
+        ::GetLastError();
+}
+
+bool CWorkerThread::Start(int nPriority)
+{
+    Launch();
+    SetPriority(nPriority);
+    return IsAlive();
+}
+
+bool CWorkerThread::PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (::PostThreadMessageA(m_dwThreadId, nMsg, wParam, lParam))
+        return true;
+    ::GetLastError();
+    return false;
+}
+
+bool CWorkerThread::Stop(DWORD dwTimeout)
+{
+    if (m_hThread != NULL && ::GetCurrentThreadId() == m_dwThreadId)
+        return false;
+    HANDLE hThread = m_hThread;
+    if (hThread != NULL && IsStillActive(hThread)) {
+        // A suspended thread could never see its flag.
+        ::ResumeThread(hThread);
+        ::SetThreadPriority(hThread, THREAD_PRIORITY_NORMAL);
+        m_pRunner->m_bCanRun = false;
+        DWORD nPolls = dwTimeout == 0 ? 0xFFFFFFFF : dwTimeout / POLL_INTERVAL;
+        for (DWORD i = 0; i < nPolls; ++i) {
+            m_pRunner->m_bCanRun = false;
+            if (m_hThread == NULL || HasEnded(m_hThread))
+                break;
+            ::Sleep(POLL_INTERVAL);
+        }
+        if (m_hThread != NULL && !::TerminateThread(m_hThread, 0))
+            ::GetLastError();
+    }
+    m_hThread = NULL;
+    m_dwThreadId = 0;
+    return true;
+}
+
+} // namespace ZEV
