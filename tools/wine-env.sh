@@ -41,7 +41,6 @@ reg_escape() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
 init_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1 || true
-        wineserver -w || true
     fi
     # Xvfb has no window manager: let Wine draw the frame through the normal messages.
     import_reg <<'REG'
@@ -68,14 +67,16 @@ map_port() {
         printf '[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%s\\Device Parameters]\n' "$inst"
         printf '"PortName"="COM%s"\n' "$n"
     } | iconv -f UTF-8 -t CP932 | import_reg
-    # Wine reads the port table when the server starts.
-    wineserver -k 2>/dev/null || true
+    # Wine builds the device links from the port table when its services start; set the
+    # link too, so that a running Wine sees the port at once.
+    local link; link="$WINEPREFIX/dosdevices/com$n"
+    rm -f "$link"; ln -s "$path" "$link"
 }
 
 unmap_port() {
     local n=$1 inst; inst=$(printf '%04d' "$n")
     printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM%s"=-\n\n[-HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%s]\n' "$n" "$inst" | import_reg
-    wineserver -k 2>/dev/null || true
+    rm -f "$WINEPREFIX/dosdevices/com$n"
 }
 
 case "$CMD" in
