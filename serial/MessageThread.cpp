@@ -12,7 +12,7 @@ const DWORD STOP_LIMIT = 15000;
 
 } // namespace
 
-bool CMessageThreadListener::OnThreadMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
+BOOL CMessageThreadListener::OnThreadMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     return m_pOwner->OnMessage(nMsg, wParam, lParam);
 }
@@ -38,12 +38,12 @@ void CMessageThread::SetListener(IThreadListener* pListener)
     m_pListener = pListener != nullptr ? pListener : &m_defaultListener;
 }
 
-bool CMessageThread::Start(int nPriority)
+BOOL CMessageThread::Start(int nPriority)
 {
     if (!m_thread.Launch())
-        return false;
+        return FALSE;
     if (!WaitForQueue())
-        return false;
+        return FALSE;
     m_thread.SetPriority(nPriority);
     return m_thread.IsAlive();
 }
@@ -51,24 +51,24 @@ bool CMessageThread::Start(int nPriority)
 // A thread message posted before the thread has a queue is lost, so the
 // starter probes with null messages (which the loop skips) until one is
 // taken.
-bool CMessageThread::WaitForQueue()
+BOOL CMessageThread::WaitForQueue()
 {
     DWORD dwStart = GetTick();
     for (;;) {
         if (GetTick() - dwStart >= QUEUE_WAIT_LIMIT) {
             m_thread.Stop(STOP_LIMIT);
-            return false;
+            return FALSE;
         }
         if (m_thread.IsAlive() && ::PostThreadMessageA(m_thread.GetThreadId(), 0, 0, 0))
-            return true;
+            return TRUE;
         ::Sleep(QUEUE_PROBE_INTERVAL);
     }
 }
 
-bool CMessageThread::PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
+BOOL CMessageThread::PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     if (!m_thread.IsAlive())
-        return false;
+        return FALSE;
     return m_thread.PostMessage(nMsg, wParam, lParam);
 }
 
@@ -102,6 +102,6 @@ DWORD CMessageThread::Run()
     return 0;
 }
 
-bool CMessageThread::OnMessage(UINT, WPARAM, LPARAM) { return false; }
+BOOL CMessageThread::OnMessage(UINT, WPARAM, LPARAM) { return FALSE; }
 
 } // namespace ZEV

@@ -12,7 +12,7 @@ class IThreadListener {
 public:
     virtual ~IThreadListener() {}
     // Yes to go on, no to end the thread.
-    virtual bool OnThreadMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) = 0;
+    virtual BOOL OnThreadMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) = 0;
     virtual void OnThreadStart() {}
 };
 
@@ -24,7 +24,7 @@ class CMessageThread;
 class CMessageThreadListener : public IThreadListener {
 public:
     explicit CMessageThreadListener(CMessageThread* pOwner) : m_pOwner(pOwner) {}
-    bool OnThreadMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnThreadMessage(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     void OnThreadStart() override;
 
 private:
@@ -46,22 +46,22 @@ public:
     // Starts the thread, waits until its message queue takes posts, then
     // gives it nPriority. A queue that cannot be reached within 5000 ms
     // gets the thread stopped. Answers whether the thread runs.
-    bool Start(int nPriority);
-    bool Stop(DWORD dwTimeout) { return m_thread.Stop(dwTimeout); }
-    bool IsAlive() const { return m_thread.IsAlive(); }
+    BOOL Start(int nPriority);
+    BOOL Stop(DWORD dwTimeout) { return m_thread.Stop(dwTimeout); }
+    BOOL IsAlive() const { return m_thread.IsAlive(); }
     DWORD GetThreadId() const { return m_thread.GetThreadId(); }
 
     // Answers no when no thread runs, else whether the post succeeded.
-    bool PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
+    BOOL PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
 
     DWORD Run() override;
     void OnThreadStart() override;
     void OnThreadExit() override {}
-    virtual bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
+    virtual BOOL OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
     virtual void OnStart() {}
 
 private:
-    bool WaitForQueue();
+    BOOL WaitForQueue();
 
     CWorkerThread m_thread;
     IThreadListener* volatile m_pListener;

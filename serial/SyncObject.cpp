@@ -6,10 +6,10 @@ namespace ZEV {
 
 namespace {
 
-bool WaitFor(HANDLE h, DWORD dwTimeout)
+BOOL WaitFor(HANDLE h, DWORD dwTimeout)
 {
     if (h == NULL)
-        return false;
+        return FALSE;
     return ::WaitForSingleObject(h, dwTimeout) == WAIT_OBJECT_0;
 }
 
@@ -19,10 +19,10 @@ CSyncSection::CSyncSection() { ::InitializeCriticalSection(&m_section); }
 
 CSyncSection::~CSyncSection() { ::DeleteCriticalSection(&m_section); }
 
-bool CSyncSection::Lock(DWORD)
+BOOL CSyncSection::Lock(DWORD)
 {
     ::EnterCriticalSection(&m_section);
-    return true;
+    return TRUE;
 }
 
 void CSyncSection::Unlock() { ::LeaveCriticalSection(&m_section); }
@@ -43,7 +43,7 @@ CSyncSemaphore::~CSyncSemaphore()
     ::CloseHandle(m_hSemaphore);
 }
 
-bool CSyncSemaphore::Lock(DWORD dwTimeout) { return WaitFor(m_hSemaphore, dwTimeout); }
+BOOL CSyncSemaphore::Lock(DWORD dwTimeout) { return WaitFor(m_hSemaphore, dwTimeout); }
 
 void CSyncSemaphore::Unlock()
 {
@@ -69,7 +69,7 @@ CSyncEvent::~CSyncEvent()
     ::CloseHandle(m_hEvent);
 }
 
-bool CSyncEvent::Lock(DWORD dwTimeout) { return WaitFor(m_hEvent, dwTimeout); }
+BOOL CSyncEvent::Lock(DWORD dwTimeout) { return WaitFor(m_hEvent, dwTimeout); }
 
 void CSyncEvent::Unlock()
 {

@@ -9,7 +9,7 @@ class ISyncObject {
 public:
     virtual ~ISyncObject() {}
     // Yes when the lock was obtained within dwTimeout ms (INFINITE: no limit).
-    virtual bool Lock(DWORD dwTimeout = INFINITE) = 0;
+    virtual BOOL Lock(DWORD dwTimeout = INFINITE) = 0;
     virtual void Unlock() = 0;
 };
 
@@ -23,7 +23,7 @@ public:
     CSyncSection(const CSyncSection&) = delete;
     CSyncSection& operator=(const CSyncSection&) = delete;
 
-    bool Lock(DWORD dwTimeout = INFINITE) override;
+    BOOL Lock(DWORD dwTimeout = INFINITE) override;
     void Unlock() override;
 
 private:
@@ -40,7 +40,7 @@ public:
     CSyncSemaphore(const CSyncSemaphore&) = delete;
     CSyncSemaphore& operator=(const CSyncSemaphore&) = delete;
 
-    bool Lock(DWORD dwTimeout = INFINITE) override;
+    BOOL Lock(DWORD dwTimeout = INFINITE) override;
     void Unlock() override;
     virtual HANDLE GetHandle() const;
 
@@ -59,7 +59,7 @@ public:
     CSyncEvent(const CSyncEvent&) = delete;
     CSyncEvent& operator=(const CSyncEvent&) = delete;
 
-    bool Lock(DWORD dwTimeout = INFINITE) override;
+    BOOL Lock(DWORD dwTimeout = INFINITE) override;
     void Unlock() override;
     virtual HANDLE GetHandle() const;
 

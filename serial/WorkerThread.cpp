@@ -33,12 +33,12 @@ CWorkerThread::~CWorkerThread()
         Stop(15000);
 }
 
-bool CWorkerThread::SetRunner(IThreadRunner* pRunner)
+BOOL CWorkerThread::SetRunner(IThreadRunner* pRunner)
 {
     if (m_hThread != NULL)
-        return false;
+        return FALSE;
     m_pRunner = pRunner;
-    return true;
+    return TRUE;
 }
 
 UINT __cdecl CWorkerThread::ThreadProc(LPVOID pParam)
@@ -59,23 +59,23 @@ UINT __cdecl CWorkerThread::ThreadProc(LPVOID pParam)
     return dwExitCode;
 }
 
-bool CWorkerThread::Launch()
+BOOL CWorkerThread::Launch()
 {
     if (m_hThread != NULL)
-        return true;
+        return TRUE;
     if (m_pRunner == nullptr)
-        return false;
+        return FALSE;
     CWinThread* pThread = AfxBeginThread(ThreadProc, this, THREAD_PRIORITY_NORMAL, 0,
                                          CREATE_SUSPENDED, NULL);
     if (pThread == nullptr)
-        return false;
+        return FALSE;
     // Noted while the thread is still suspended, so that it cannot end
     // (and delete pThread) before the members are set.
     m_dwThreadId = pThread->m_nThreadID;
     m_hThread = pThread->m_hThread;
     pThread->ResumeThread();
     m_pRunner->m_startRendezvous.Exchange(0);
-    return true;
+    return TRUE;
 }
 
 void CWorkerThread::SetPriority(int nPriority)
@@ -85,25 +85,25 @@ void CWorkerThread::SetPriority(int nPriority)
         ::GetLastError();
 }
 
-bool CWorkerThread::Start(int nPriority)
+BOOL CWorkerThread::Start(int nPriority)
 {
     Launch();
     SetPriority(nPriority);
     return IsAlive();
 }
 
-bool CWorkerThread::PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
+BOOL CWorkerThread::PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     if (::PostThreadMessageA(m_dwThreadId, nMsg, wParam, lParam))
-        return true;
+        return TRUE;
     ::GetLastError();
-    return false;
+    return FALSE;
 }
 
-bool CWorkerThread::Stop(DWORD dwTimeout)
+BOOL CWorkerThread::Stop(DWORD dwTimeout)
 {
     if (m_hThread != NULL && ::GetCurrentThreadId() == m_dwThreadId)
-        return false;
+        return FALSE;
     HANDLE hThread = m_hThread;
     if (hThread != NULL && IsStillActive(hThread)) {
         // A suspended thread could never see its flag.
@@ -122,7 +122,7 @@ bool CWorkerThread::Stop(DWORD dwTimeout)
     }
     m_hThread = NULL;
     m_dwThreadId = 0;
-    return true;
+    return TRUE;
 }
 
 } // namespace ZEV

@@ -19,27 +19,27 @@ public:
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 
     // Refused while a thread runs; the runner is not owned.
-    bool SetRunner(IThreadRunner* pRunner);
+    BOOL SetRunner(IThreadRunner* pRunner);
     IThreadRunner* GetRunner() const { return m_pRunner; }
 
     // Starts the thread when idle and a runner is set, then gives it
     // nPriority. Answers whether a thread runs.
-    bool Start(int nPriority);
+    BOOL Start(int nPriority);
     // Start without the priority: the thread runs at normal priority.
-    bool Launch();
+    BOOL Launch();
     void SetPriority(int nPriority);
 
-    bool IsAlive() const { return m_hThread != NULL; }
+    BOOL IsAlive() const { return m_hThread != NULL ? TRUE : FALSE; }
     HANDLE GetHandle() const { return m_hThread; }
     DWORD GetThreadId() const { return m_dwThreadId; }
     DWORD GetExitCode() const { return m_dwExitCode; }
 
     // PostThreadMessageA to the thread; answers whether the post succeeded.
-    bool PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
+    BOOL PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam);
 
     // dwTimeout in ms, 0 = no limit. Answers no, doing nothing, when called
     // on the worker thread itself, which cannot wait for its own end.
-    bool Stop(DWORD dwTimeout);
+    BOOL Stop(DWORD dwTimeout);
 
 private:
     static UINT __cdecl ThreadProc(LPVOID pParam);

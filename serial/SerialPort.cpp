@@ -1,0 +1,284 @@
+#include "serial/SerialPort.h"
+
+#include <cstring>
+
+#include "serial/CommDriver.h"
+#include "support/Format.h"
+
+namespace ZEV {
+
+namespace {
+
+const DWORD PURGE_ALL = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+const DWORD CHANNEL_ID_SERIAL = 0x01000000;
+const DWORD ERROR_SETTING_REFUSED = 21;
+
+// DCB flag word bits cleared when the settings are applied: CTS and DSR
+// output flow, DTR control, DSR sensitivity, TX-continue-on-XOFF, XON/XOFF
+// both ways and RTS control. The port leaves the lines and flow control
+// to whoever derives from it.
+const DWORD DCB_FLAGS_KEPT = 0xFFFFCC03;
+// DTR and RTS control switched off: the lines drop.
+const DWORD DCB_FLAGS_LINES_OFF = 0xFFFFCFCF;
+
+// The DCB's bit fields follow DCBlength and BaudRate as one 32-bit word.
+const size_t DCB_FLAGS_OFFSET = 2 * sizeof(DWORD);
+
+void MaskFlagWord(DCB& dcb, DWORD dwMask)
+{
+    DWORD dwFlags = 0;
+    memcpy(&dwFlags, reinterpret_cast<BYTE*>(&dcb) + DCB_FLAGS_OFFSET, sizeof(dwFlags));
+    dwFlags &= dwMask;
+    memcpy(reinterpret_cast<BYTE*>(&dcb) + DCB_FLAGS_OFFSET, &dwFlags, sizeof(dwFlags));
+}
+
+std::string::size_type FirstDigit(const std::string& str)
+{
+    return str.find_first_of("0123456789");
+}
+
+} // namespace
+
+std::string MakePortName(int nNumber) { return Format("\\\\.\\COM%d", nNumber); }
+
+int GetPortNumber(const std::string& strPortName)
+{
+    std::string::size_type pos = FirstDigit(strPortName);
+    if (pos == std::string::npos)
+        return -1;
+    // Unsigned, so that an absurdly long run of digits wraps instead of
+    // overflowing.
+    DWORD dwNumber = 0;
+    for (; pos < strPortName.size() && strPortName[pos] >= '0' && strPortName[pos] <= '9'; ++pos)
+        dwNumber = dwNumber * 10 + static_cast<DWORD>(strPortName[pos] - '0');
+    return static_cast<int>(dwNumber);
+}
+
+CSerialPort::CSerialPort()
+    : m_strChannelName("RS232C"),
+      m_dwChannelId(CHANNEL_ID_SERIAL),
+      m_hPort(INVALID_HANDLE_VALUE),
+      m_dwBaudRate(9600),
+      m_nByteSize(7),
+      m_dwParity(NOPARITY),
+      m_dwStopBits(ONESTOPBIT),
+      m_bLinked(false)
+{
+}
+
+CSerialPort::~CSerialPort() { CSerialPort::Close(); }
+
+std::string CSerialPort::GetChannelName() const { return m_strChannelName; }
+
+BOOL CSerialPort::SetOption(DWORD) { return FALSE; }
+
+BOOL CSerialPort::IsOpen() const { return m_hPort != INVALID_HANDLE_VALUE; }
+
+BOOL CSerialPort::IsLinked() const { return m_bLinked ? TRUE : FALSE; }
+
+BOOL CSerialPort::Open()
+{
+    Close();
+    if (m_strPortName.empty())
+        return FALSE;
+    HANDLE hPort = CreatePortFile(m_strPortName.c_str());
+    if (hPort == INVALID_HANDLE_VALUE || hPort == NULL) {
+        ::GetLastError();
+        return FALSE;
+    }
+    ICommDriver& driver = CommDriver();
+    driver.PurgeComm(hPort, PURGE_ALL);
+    if (ApplySetting(hPort) != 0) {
+        driver.CloseHandle(hPort);
+        return FALSE;
+    }
+    DWORD dwErrors = 0;
+    COMSTAT stat = {};
+    driver.ClearCommError(hPort, &dwErrors, &stat);
+    driver.SetCommMask(hPort, 0);
+    driver.PurgeComm(hPort, PURGE_ALL);
+    m_hPort = hPort;
+    NameChannel();
+    return TRUE;
+}
+
+void CSerialPort::NameChannel()
+{
+    int nNumber = GetPortNumber(m_strPortName);
+    std::string::size_type posDigit = FirstDigit(m_strPortName);
+    std::string strPrefix;
+    if (posDigit != std::string::npos)
+        strPrefix = m_strPortName.substr(0, posDigit);
+    m_strChannelName = Format("RS232C(%s%d)", strPrefix.c_str(), nNumber);
+    m_dwChannelId = CHANNEL_ID_SERIAL + (static_cast<DWORD>(nNumber) & 0xFFFF);
+}
+
+DWORD CSerialPort::ApplySetting(HANDLE hPort)
+{
+    ICommDriver& driver = CommDriver();
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(dcb);
+    COMMTIMEOUTS timeouts = {};
+    if (!driver.GetCommState(hPort, &dcb) || !driver.GetCommTimeouts(hPort, &timeouts))
+        return ::GetLastError();
+    dcb.BaudRate = m_dwBaudRate;
+    dcb.ByteSize = m_nByteSize;
+    dcb.Parity = static_cast<BYTE>(m_dwParity);
+    dcb.StopBits = static_cast<BYTE>(m_dwStopBits);
+    dcb.fParity = m_dwParity != NOPARITY ? 1 : 0;
+    MaskFlagWord(dcb, DCB_FLAGS_KEPT);
+    // A read returns at once with what is already received; a write of n
+    // bytes gives up after n + 1000 ms.
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 1;
+    timeouts.WriteTotalTimeoutConstant = 1000;
+    if (!OnCommSetting(hPort, &dcb, &timeouts))
+        return ERROR_SETTING_REFUSED;
+    if (!driver.SetCommState(hPort, &dcb) || !driver.SetCommTimeouts(hPort, &timeouts))
+        return ::GetLastError();
+    return 0;
+}
+
+void CSerialPort::Close()
+{
+    HANDLE hPort = m_hPort;
+    if (hPort == INVALID_HANDLE_VALUE)
+        return;
+    // Marked closed before the device is touched, so that a call made with
+    // the member from now on fails instead of using a closed handle.
+    m_hPort = INVALID_HANDLE_VALUE;
+    ICommDriver& driver = CommDriver();
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(dcb);
+    if (driver.GetCommState(hPort, &dcb)) {
+        MaskFlagWord(dcb, DCB_FLAGS_LINES_OFF);
+        driver.SetCommState(hPort, &dcb);
+    }
+    driver.CloseHandle(hPort);
+    m_bLinked = false;
+}
+
+DWORD CSerialPort::SetPortSetting(const TPortSetting& setting)
+{
+    if (GetPortNumber(m_strPortName) != GetPortNumber(setting.strPortName)) {
+        Close();
+        m_strPortName = setting.strPortName;
+    }
+    m_dwBaudRate = setting.dwBaudRate;
+    m_nByteSize = setting.nByteSize;
+    m_dwParity = setting.dwParity;
+    m_dwStopBits = setting.dwStopBits;
+    HANDLE hPort = m_hPort;
+    if (hPort == INVALID_HANDLE_VALUE)
+        return 0;
+    return ApplySetting(hPort);
+}
+
+TPortSetting CSerialPort::GetPortSetting() const
+{
+    TPortSetting setting;
+    setting.strPortName = m_strPortName;
+    setting.dwBaudRate = m_dwBaudRate;
+    setting.nByteSize = m_nByteSize;
+    setting.dwParity = m_dwParity;
+    setting.dwStopBits = m_dwStopBits;
+    return setting;
+}
+
+DWORD CSerialPort::Send(DWORD dwSize, const void* pData)
+{
+    HANDLE hPort = m_hPort;
+    if (hPort == INVALID_HANDLE_VALUE)
+        return INVALID_SIZE;
+    const BYTE* pNext = static_cast<const BYTE*>(pData);
+    DWORD dwRemaining = dwSize;
+    DWORD dwTotal = 0;
+    for (;;) {
+        DWORD dwWritten = 0;
+        if (!WritePortFile(&dwWritten, dwRemaining, pNext, hPort))
+            return INVALID_SIZE;
+        // Nothing went out within the write time-out: report what did.
+        if (dwWritten == 0)
+            return dwTotal;
+        dwTotal += dwWritten;
+        if (dwWritten >= dwRemaining)
+            return dwTotal;
+        pNext += dwWritten;
+        dwRemaining -= dwWritten;
+    }
+}
+
+DWORD CSerialPort::Receive(DWORD dwSize, void* pBuffer)
+{
+    HANDLE hPort = m_hPort;
+    DWORD dwErrors = 0;
+    COMSTAT stat = {};
+    if (!CommDriver().ClearCommError(hPort, &dwErrors, &stat)) {
+        ::GetLastError();
+        return INVALID_SIZE;
+    }
+    DWORD dwCount = dwSize < stat.cbInQue ? dwSize : stat.cbInQue;
+    if (dwCount == 0)
+        return 0;
+    DWORD dwRead = 0;
+    if (!ReadPortFile(&dwRead, pBuffer, dwCount, hPort))
+        return INVALID_SIZE;
+    return dwRead;
+}
+
+DWORD CSerialPort::GetQueuedSize()
+{
+    DWORD dwErrors = 0;
+    COMSTAT stat = {};
+    if (!CommDriver().ClearCommError(m_hPort, &dwErrors, &stat))
+        return INVALID_SIZE;
+    return stat.cbInQue;
+}
+
+ELinkState CSerialPort::CheckLink()
+{
+    HANDLE hPort = m_hPort;
+    if (hPort == INVALID_HANDLE_VALUE)
+        return LINK_CLOSED;
+    DWORD dwStatus = 0;
+    if (!CommDriver().GetCommModemStatus(hPort, &dwStatus))
+        return LINK_CLOSED;
+    m_bLinked = true;
+    return LINK_UP;
+}
+
+void CSerialPort::Purge() { CommDriver().PurgeComm(m_hPort, PURGE_ALL); }
+
+BOOL CSerialPort::IsDsrOn()
+{
+    DWORD dwStatus = 0;
+    if (!CommDriver().GetCommModemStatus(m_hPort, &dwStatus))
+        return FALSE;
+    return (dwStatus & MS_DSR_ON) != 0 ? TRUE : FALSE;
+}
+
+BOOL CSerialPort::OnCommSetting(HANDLE, DCB*, COMMTIMEOUTS*) { return TRUE; }
+
+HANDLE CSerialPort::CreatePortFile(const char* pszName) { return CommDriver().OpenPort(pszName); }
+
+BOOL CSerialPort::WritePortFile(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort)
+{
+    DWORD dwWritten = 0;
+    if (!CommDriver().WriteFile(hPort, pData, dwSize, &dwWritten))
+        return FALSE;
+    *pdwWritten = dwWritten;
+    return TRUE;
+}
+
+BOOL CSerialPort::ReadPortFile(DWORD* pdwRead, void* pBuffer, DWORD dwSize, HANDLE hPort)
+{
+    DWORD dwRead = 0;
+    if (!CommDriver().ReadFile(hPort, pBuffer, dwSize, &dwRead))
+        return FALSE;
+    *pdwRead = dwRead;
+    return TRUE;
+}
+
+} // namespace ZEV

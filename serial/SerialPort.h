@@ -1,0 +1,90 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "serial/CommChannel.h"
+
+namespace ZEV {
+
+// Line settings of a port. Parity and stop bits are the DCB codes
+// (NOPARITY..SPACEPARITY, ONESTOPBIT..TWOSTOPBITS).
+struct TPortSetting {
+    std::string strPortName;
+    DWORD dwBaudRate = 9600;
+    BYTE nByteSize = 7;
+    DWORD dwParity = NOPARITY;
+    DWORD dwStopBits = ONESTOPBIT;
+};
+
+// Device name of COM port nNumber: "\\.\COM<n>". The \\.\ prefix is what
+// lets ports above COM9 be opened at all.
+std::string MakePortName(int nNumber);
+
+// The decimal number formed by the first run of digits in the name, or -1
+// when it holds none: 3 for \\.\COM3, 1 for \\.\COM-1.
+int GetPortNumber(const std::string& strPortName);
+
+// One RS-232C port: opens it by device name, puts the line settings into
+// the driver and offers a non-blocking receive and a bounded-time send.
+// It starts no thread, holds no lock and throws nothing; every device call
+// goes through CommDriver(). DTR and RTS are left switched off; a derived
+// class adds flow control through OnCommSetting.
+class CSerialPort : public ICommChannel {
+public:
+    CSerialPort();
+    // Closes the port, dropping DTR and RTS.
+    ~CSerialPort() override;
+
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    std::string GetChannelName() const override;
+    BOOL SetOption(DWORD dwValue) override;
+    BOOL Open() override;
+    void Close() override;
+    BOOL IsOpen() const override;
+    BOOL IsLinked() const override;
+    DWORD Send(DWORD dwSize, const void* pData) override;
+    DWORD Receive(DWORD dwSize, void* pBuffer) override;
+    DWORD GetQueuedSize() override;
+    ELinkState CheckLink() override;
+    void Purge() override;
+
+    // Called with the DCB and time-outs just before they are written to the
+    // driver; may change both. Answering no fails the operation with 21.
+    virtual BOOL OnCommSetting(HANDLE hPort, DCB* pDcb, COMMTIMEOUTS* pTimeouts);
+    virtual HANDLE CreatePortFile(const char* pszName);
+    virtual BOOL WritePortFile(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort);
+    virtual BOOL ReadPortFile(DWORD* pdwRead, void* pBuffer, DWORD dwSize, HANDLE hPort);
+
+    // Stores the settings. A different port number closes an open port; the
+    // same number keeps it open and reconfigures it. Answers 0, 21 when
+    // OnCommSetting refused, or the system error of the failing call.
+    DWORD SetPortSetting(const TPortSetting& setting);
+    TPortSetting GetPortSetting() const;
+
+    // DSR input on; no when the modem status cannot be read.
+    BOOL IsDsrOn();
+
+    HANDLE GetHandle() const { return m_hPort; }
+    DWORD GetChannelId() const { return m_dwChannelId; }
+
+private:
+    DWORD ApplySetting(HANDLE hPort);
+    void NameChannel();
+
+    std::string m_strChannelName;
+    DWORD m_dwChannelId;
+    // Read by the partner's receive thread while this port may be closing.
+    HANDLE volatile m_hPort;
+    std::string m_strPortName;
+    DWORD m_dwBaudRate;
+    BYTE m_nByteSize;
+    DWORD m_dwParity;
+    DWORD m_dwStopBits;
+    volatile bool m_bLinked;
+};
+
+} // namespace ZEV
