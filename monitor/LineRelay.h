@@ -1,0 +1,90 @@
+#pragma once
+
+#include <windows.h>
+
+#include "monitor/LineListener.h"
+#include "serial/MessageThread.h"
+#include "serial/SerialPort.h"
+#include "serial/WorkerThread.h"
+
+// Thread messages from a relay's receive thread to its own event thread
+// (wParam is always 0).
+const UINT WM_RELAY_CTS = 0x8000;  // lParam: new CTS state, 0 or 1
+const UINT WM_RELAY_DSR = 0x8001;  // lParam: new DSR state, 0 or 1
+const UINT WM_RELAY_DATA = 0x8002; // lParam: the received byte
+
+// One side of the relaying pair. Its receive thread polls the own port,
+// hands every byte to the partner port and mirrors the own CTS/DSR inputs
+// onto the partner's RTS/DTR outputs; its event thread turns what the
+// receive thread saw into listener calls, so that logging never holds up
+// the relay.
+class CLineRelay : public ZEV::CSerialPort,
+                   public ZEV::IThreadRunner,
+                   public ZEV::IThreadListener
+{
+public:
+    CLineRelay();
+    virtual ~CLineRelay();
+
+    // Binds index, listener and partner and starts the event thread.
+    void Attach(int nIndex, ILineListener* pListener, CLineRelay* pPartner);
+
+    BOOL Open() override;
+    void Close() override;
+    BOOL OnCommSetting(HANDLE hPort, DCB* pDcb, COMMTIMEOUTS* pTimeouts) override;
+
+    // Receive thread body: one byte and one look at each line per pass.
+    DWORD RelayLoop();
+
+    // Own CTS input, read now; a failed read counts as off (IsDsrOn is the
+    // port's own).
+    bool IsCtsOn();
+    // Own modem outputs; failures (a closed port) are ignored.
+    void SetRts(bool bOn);
+    void SetDtr(bool bOn);
+
+    int GetIndex() const { return m_nIndex; }
+    int GetLastCts() const { return m_nLastCts; }
+    int GetLastDsr() const { return m_nLastDsr; }
+    bool IsReceiving() const { return m_receiveThread.IsAlive(); }
+    bool IsReporting() const { return m_eventThread.IsAlive(); }
+
+    // IThreadRunner
+    DWORD Run() override;
+    void OnThreadStart() override {}
+    void OnThreadExit() override {}
+
+    // IThreadListener: the event thread's handler; never ends the thread.
+    BOOL OnThreadMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) override;
+
+public:
+    // Hardware output flow control by CTS; the port settings dialog sets it
+    // on both relays before it opens them.
+    bool m_bCtsFlow;
+
+private:
+    DWORD ReadModemStatus();
+    void WatchLine(DWORD dwBit, int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage);
+    void RelayOneByte();
+    void DrivePartner(DWORD dwFunction);
+    void PostEvent(UINT nMessage, BYTE nValue);
+    void ForgetPartner(CLineRelay* pPartner);
+
+    CLineRelay(const CLineRelay&) = delete;
+    CLineRelay& operator=(const CLineRelay&) = delete;
+
+    ZEV::CWorkerThread m_receiveThread;
+    ZEV::CMessageThread m_eventThread;
+    ILineListener* m_pListener;
+    CLineRelay* m_pPartner;
+    int m_nIndex;
+    int m_nLastCts;
+    int m_nLastDsr;
+};
+
+// Sets the four outputs of a freshly opened pair from the partner's inputs:
+// port1 DTR from port2 DSR, port2 DTR from port1 DSR, then both CTS are
+// read (port1 first) and each RTS follows the partner's CTS. Reports
+// nothing and leaves the relays' last-seen states alone; the two CTS states
+// read are handed back for the log's signal columns.
+void PrimeLines(CLineRelay& port1, CLineRelay& port2, bool& bCts1, bool& bCts2);
