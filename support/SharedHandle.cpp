@@ -24,10 +24,12 @@ CSharedHandle::CSharedHandle(const CSharedHandle& other) : m_pBlock(other.m_pBlo
 
 CSharedHandle& CSharedHandle::operator=(const CSharedHandle& other)
 {
-    if (other.m_pBlock != nullptr)
-        other.m_pBlock->nRefs.fetch_add(1, std::memory_order_relaxed);
+    // Take the new reference before dropping the old one: self-assignment is safe.
+    TBlock* p = other.m_pBlock;
+    if (p != nullptr)
+        p->nRefs.fetch_add(1, std::memory_order_relaxed);
     Release();
-    m_pBlock = other.m_pBlock;
+    m_pBlock = p;
     return *this;
 }
 

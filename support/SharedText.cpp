@@ -61,10 +61,11 @@ CSharedText::~CSharedText()
 CSharedText& CSharedText::operator=(const CSharedText& other)
 {
     // Take the new reference before dropping the old one: self-assignment is safe.
-    if (other.m_pBlock != nullptr)
-        other.m_pBlock->nRefs.fetch_add(1, std::memory_order_relaxed);
+    TBlock* p = other.m_pBlock;
+    if (p != nullptr)
+        p->nRefs.fetch_add(1, std::memory_order_relaxed);
     Release();
-    m_pBlock = other.m_pBlock;
+    m_pBlock = p;
     return *this;
 }
 
@@ -82,7 +83,9 @@ CSharedText CSharedText::Adopt(char* buffer)
 {
     if (buffer == nullptr)
         return CSharedText("");
-    return CSharedText(new TBlock{{1}, std::strlen(buffer), buffer});
+    CSharedText text;
+    text.m_pBlock = new TBlock{{1}, std::strlen(buffer), buffer};
+    return text;
 }
 
 char* CSharedText::Duplicate(const char* text)

@@ -39,7 +39,6 @@ public:
 private:
     struct TBlock;
 
-    explicit CSharedText(TBlock* pBlock) : m_pBlock(pBlock) {}
     void Release();
 
     TBlock* m_pBlock;
