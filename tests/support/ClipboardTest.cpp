@@ -108,28 +108,43 @@ private:
     std::thread m_thread;
 };
 
+// The clipboard needs an owner window: data set after emptying it without
+// one is refused on Windows.
+class ClipboardTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_hWnd = ::CreateWindowA("STATIC", "owner", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+        ASSERT_NE(m_hWnd, (HWND)NULL);
+    }
+    void TearDown() override { ::DestroyWindow(m_hWnd); }
+
+    HWND m_hWnd = NULL;
+};
+
 } // namespace
 
-TEST(ClipboardTest, TextLandsAsCfText)
+TEST_F(ClipboardTest, TextLandsAsCfText)
 {
-    CClipboard clipboard;
+    CClipboard clipboard(m_hWnd);
     ASSERT_TRUE(clipboard.SetText("00:00:01 ログ\r\nline 2\r\n", false));
     EXPECT_EQ(ReadClipboardText(), "00:00:01 \x83\x8D\x83\x4F\r\nline 2\r\n");
     ASSERT_TRUE(clipboard.SetText("", false));
     EXPECT_EQ(ReadClipboardText(), "");
 }
 
-TEST(ClipboardTest, AppendKeepsOtherFormatsAndReplaceDropsThem)
+TEST_F(ClipboardTest, AppendKeepsOtherFormatsAndReplaceDropsThem)
 {
     UINT nFormat = ::RegisterClipboardFormatA("TaplinarTestFormat");
     ASSERT_NE(nFormat, 0u);
-    ASSERT_TRUE(::OpenClipboard(NULL));
+    ASSERT_TRUE(::OpenClipboard(m_hWnd));
     ::EmptyClipboard();
     HGLOBAL hBlock = ::GlobalAlloc(GMEM_MOVEABLE, 4);
     ASSERT_NE(::SetClipboardData(nFormat, hBlock), (HANDLE)NULL);
     ::CloseClipboard();
 
-    CClipboard clipboard(NULL, 500, false);
+    CClipboard clipboard(m_hWnd, 500, false);
     ASSERT_TRUE(clipboard.SetText("kept", true));
     EXPECT_TRUE(::IsClipboardFormatAvailable(nFormat));
     EXPECT_EQ(ReadClipboardText(), "kept");
@@ -139,14 +154,14 @@ TEST(ClipboardTest, AppendKeepsOtherFormatsAndReplaceDropsThem)
     EXPECT_EQ(ReadClipboardText(), "alone");
 }
 
-TEST(ClipboardTest, BusyClipboardGivesUpSilentlyAfterTheTimeout)
+TEST_F(ClipboardTest, BusyClipboardGivesUpSilentlyAfterTheTimeout)
 {
-    CClipboard(NULL, 500, false).SetText("before", false);
+    ASSERT_TRUE(CClipboard(m_hWnd, 500, false).SetText("before", false));
     CBoxWatchdog watchdog;
     {
         CClipboardHolder holder;
         ASSERT_TRUE(holder.IsHolding());
-        CClipboard clipboard(NULL, 200, false);
+        CClipboard clipboard(m_hWnd, 200, false);
         DWORD dwStart = ZEV::GetTick();
         EXPECT_FALSE(clipboard.SetText("after", false));
         DWORD dwElapsed = ZEV::GetTick() - dwStart;
@@ -157,11 +172,11 @@ TEST(ClipboardTest, BusyClipboardGivesUpSilentlyAfterTheTimeout)
     EXPECT_EQ(ReadClipboardText(), "before");
 }
 
-TEST(ClipboardTest, BusyClipboardReportsWhenAskedTo)
+TEST_F(ClipboardTest, BusyClipboardReportsWhenAskedTo)
 {
     CClipboardHolder holder;
     ASSERT_TRUE(holder.IsHolding());
-    CRecordingClipboard clipboard(NULL, 50, true);
+    CRecordingClipboard clipboard(m_hWnd, 50, true);
     EXPECT_FALSE(clipboard.SetText("x", false));
     ASSERT_EQ(clipboard.m_messages.size(), 1u);
     EXPECT_EQ(clipboard.m_messages[0], "クリップ・ボードが利用できません。");

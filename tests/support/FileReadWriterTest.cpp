@@ -62,6 +62,14 @@ public:
     int m_nCalls = 0;
 };
 
+template <class T>
+void ExpectRead(CFileReadWriter& r, T expected)
+{
+    T value{};
+    r.Read(value);
+    EXPECT_EQ(value, expected);
+}
+
 class CFailingReader : public CFileReadWriter
 {
 public:
@@ -204,49 +212,27 @@ TEST_F(FileReadWriterTest, TypedValuesRoundTripInMemoryOrder)
 {
     CFileReadWriter w;
     ASSERT_TRUE(w.Open(m_strPath.c_str(), 1, true));
-    w.Write(1.5f);
-    w.Write(-2.25);
-    w.Write(static_cast<long double>(3.5));
-    w.Write(-5000000000LL);
-    w.Write(0xFEDCBA9876543210ULL);
-    w.Write(-7);
-    w.Write(0x01020304u);
-    w.Write(-8L);
-    w.Write(9UL);
-    w.Write(static_cast<short>(-10));
-    w.Write(static_cast<unsigned short>(0xABCD));
-    w.Write('c');
-    w.Write(static_cast<unsigned char>(0xF0));
-    w.Write(true);
-    EXPECT_EQ(w.GetSize(), 4 + 8 * 4 + 4 * 4 + 2 * 2 + 3);
+    w.Write(1.5f); w.Write(-2.25); w.Write(static_cast<long double>(3.5));
+    w.Write(-5000000000LL); w.Write(0xFEDCBA9876543210ULL);
+    w.Write(-7); w.Write(0x01020304u); w.Write(-8L); w.Write(9UL);
+    w.Write(static_cast<short>(-10)); w.Write(static_cast<unsigned short>(0xABCD));
+    w.Write('c'); w.Write(static_cast<unsigned char>(0xF0)); w.Write(true);
     w.Close();
 
     std::string raw = ReadRaw();
-    ASSERT_EQ(raw.size(), 59u);
+    ASSERT_EQ(raw.size(), 4u + 8 * 4 + 4 * 4 + 2 * 2 + 3);
     EXPECT_EQ(raw.substr(40, 4), std::string("\x04\x03\x02\x01", 4));
+    EXPECT_EQ(raw.substr(54), std::string("\xCD\xAB" "c\xF0\x01", 5));
 
     CFileReadWriter r;
     ASSERT_TRUE(r.Open(m_strPath.c_str(), 0, true));
-    float f; double d; long double ld; long long ll; unsigned long long ull;
-    int i; unsigned int u; long l; unsigned long ul; short s; unsigned short us;
-    char c; unsigned char uc; bool b;
-    r.Read(f); r.Read(d); r.Read(ld); r.Read(ll); r.Read(ull); r.Read(i); r.Read(u);
-    r.Read(l); r.Read(ul); r.Read(s); r.Read(us); r.Read(c); r.Read(uc); r.Read(b);
-    EXPECT_EQ(f, 1.5f);
-    EXPECT_EQ(d, -2.25);
-    EXPECT_EQ(ld, 3.5);
-    EXPECT_EQ(ll, -5000000000LL);
-    EXPECT_EQ(ull, 0xFEDCBA9876543210ULL);
-    EXPECT_EQ(i, -7);
-    EXPECT_EQ(u, 0x01020304u);
-    EXPECT_EQ(l, -8L);
-    EXPECT_EQ(ul, 9UL);
-    EXPECT_EQ(s, -10);
-    EXPECT_EQ(us, 0xABCD);
-    EXPECT_EQ(c, 'c');
-    EXPECT_EQ(uc, 0xF0);
-    EXPECT_TRUE(b);
-    EXPECT_THROW(r.Read(b), CShortOfDataException);
+    ExpectRead(r, 1.5f); ExpectRead(r, -2.25); ExpectRead<long double>(r, 3.5);
+    ExpectRead(r, -5000000000LL); ExpectRead(r, 0xFEDCBA9876543210ULL);
+    ExpectRead(r, -7); ExpectRead(r, 0x01020304u); ExpectRead(r, -8L); ExpectRead(r, 9UL);
+    ExpectRead<short>(r, -10); ExpectRead<unsigned short>(r, 0xABCD);
+    ExpectRead(r, 'c'); ExpectRead<unsigned char>(r, 0xF0); ExpectRead(r, true);
+    bool bPastEnd;
+    EXPECT_THROW(r.Read(bPastEnd), CShortOfDataException);
 }
 
 TEST_F(FileReadWriterTest, SeekAndSetEndCutTheFile)
