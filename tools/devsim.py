@@ -155,11 +155,13 @@ class Line:
         termios.tcsetattr(self.fd, termios.TCSANOW, attrs)
         self.buf = bytearray()
         self.garbage = 0
+        self.lost = 0
 
     def close(self):
         os.close(self.fd)
 
     def send(self, data):
+        """Writes the whole message; answers False when the line is down."""
         view = memoryview(data)
         while view:
             try:
@@ -167,6 +169,12 @@ class Line:
                 view = view[n:]
             except BlockingIOError:
                 select.select([], [self.fd], [], 1.0)
+            except OSError as e:
+                if e.errno != errno.EIO:
+                    raise
+                self.lost += len(view)
+                return False
+        return True
 
     def _fill(self, timeout):
         r, _, _ = select.select([self.fd], [], [], max(0.0, timeout))
@@ -247,8 +255,8 @@ class Stats:
             self.notes.append(what)
 
     def summary(self, line):
-        s = "devsim %s: %d exchanges, %d messages, %d errors, %d stray bytes" % (
-            self.role, self.exchanges, self.messages, self.errors, line.garbage)
+        s = "devsim %s: %d exchanges, %d messages, %d errors, %d stray bytes, %d bytes unsent" % (
+            self.role, self.exchanges, self.messages, self.errors, line.garbage, line.lost)
         return "\n".join([s] + ["  " + n for n in self.notes])
 
 
