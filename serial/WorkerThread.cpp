@@ -94,7 +94,12 @@ BOOL CWorkerThread::Start(int nPriority)
 
 BOOL CWorkerThread::PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
-    if (::PostThreadMessageA(m_dwThreadId, nMsg, wParam, lParam))
+    // Without a thread the id is 0, and Wine delivers a post to thread 0
+    // into the caller's own queue instead of failing it.
+    DWORD dwThreadId = m_dwThreadId;
+    if (m_hThread == NULL || dwThreadId == 0)
+        return FALSE;
+    if (::PostThreadMessageA(dwThreadId, nMsg, wParam, lParam))
         return TRUE;
     ::GetLastError();
     return FALSE;
