@@ -46,6 +46,9 @@ ensure_locale
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
 fi
+# tools/run.sh uses the same set-up and builds only what it runs.
+[ "${1:-}" = "--setup-only" ] && exit 0
+
 if ! cmake --build "$BUILD" -j2 > "$BUILD/build.log" 2>&1; then
     grep -v -E '^\[ *[0-9]+%\]' "$BUILD/build.log" | tail -n 80
     echo "build failed (full log: $BUILD/build.log)" >&2

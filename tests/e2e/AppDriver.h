@@ -1,0 +1,87 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Drives the real program from another Wine process, as a user would: it finds the
+// program's windows by title and class, posts menu commands, keys and button clicks,
+// and reads texts back. Titles are Shift-JIS, like this file's literals.
+class CAppDriver
+{
+public:
+    CAppDriver();
+    ~CAppDriver();
+
+    // Copies the executable into a fresh work folder (so that its INI file is the
+    // test's own) and starts it there.
+    bool Start(const std::string& strExe, const std::string& strIni = std::string());
+    // Takes over a program that is already running (its first window is found by title).
+    bool AttachRunning(DWORD dwMs);
+    // Waits for the process to end; answers whether it ended within the time.
+    bool WaitExit(DWORD dwMs);
+    bool IsRunning() const;
+    void Kill();
+    // Lets go of the process without ending it.
+    void Release();
+
+    const std::string& GetWorkDir() const { return m_strWorkDir; }
+    std::string GetIniPath() const;
+    std::string ReadIni() const;
+
+    // Top-level windows of the program.
+    HWND WaitWindow(const std::function<bool(HWND)>& match, DWORD dwMs) const;
+    HWND WaitDialog(const char* pszTitle, DWORD dwMs = 20000) const;
+    HWND WaitMainWindow(DWORD dwMs = 20000) const;
+    // A message box of the program ("Taplinar" caption, no log views), or 0.
+    HWND WaitMessageBox(DWORD dwMs = 10000) const;
+    // The system's save-file dialog, or 0.
+    HWND WaitSaveDialog(DWORD dwMs = 10000) const;
+    // Types the path into the save dialog and confirms it.
+    bool FillSaveDialog(HWND hDlg, const std::string& strPath) const;
+    std::vector<HWND> GetTopWindows() const;
+
+    // Input as a user would give it.
+    void Command(HWND hWnd, int nId) const;
+    void ClickButton(HWND hDlg, int nId) const;
+    void PressKey(HWND hWnd, UINT nVirtualKey) const;
+
+    DWORD GetProcessId() const { return m_pi.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION m_pi;
+    std::string m_strWorkDir;
+};
+
+// Texts and states of another process's windows.
+std::string GetText(HWND hWnd);
+std::string GetMessageText(HWND hBox);
+std::string GetClass(HWND hWnd);
+int GetDefaultButton(HWND hDlg);
+int GetListCount(HWND hDlg, int nId);
+
+// One simulated device on a COM port (the far end of a pty pair).
+class CDevicePort
+{
+public:
+    explicit CDevicePort(int nPort);
+    ~CDevicePort();
+
+    bool IsOpen() const { return m_hPort != INVALID_HANDLE_VALUE; }
+    bool Write(const std::string& strData);
+    // Reads until nBytes arrived or dwMs passed; answers what arrived.
+    std::string Read(size_t nBytes, DWORD dwMs);
+    // Drops whatever is queued.
+    void Drain();
+
+private:
+    HANDLE m_hPort;
+};
+
+// Whole files, read and written as bytes.
+std::string ReadFileBytes(const std::string& strPath);
+bool WriteFileBytes(const std::string& strPath, const std::string& strData);
+// Lines of a text separated by "\r\n".
+std::vector<std::string> SplitLines(const std::string& strText);

@@ -1,0 +1,93 @@
+// tapctl: drives a running Taplinar from the command line, as a user would.
+//   tapctl confirm-ports     press OK in the port settings dialog shown at start-up
+//   tapctl export PATH       "ログ書き出し" into PATH; prints the message shown
+//   tapctl quit              close the program, answering its question with OK
+// Exits 0 when the step did what it should.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tests/e2e/AppDriver.h"
+
+namespace {
+
+const int ID_EXPORT = 32777;
+const char PORT_DIALOG[] = "設定 - Taplinar";
+
+int ConfirmPorts(CAppDriver& app)
+{
+    HWND hDlg = app.WaitDialog(PORT_DIALOG, 30000);
+    if (hDlg == nullptr) {
+        fprintf(stderr, "tapctl: no port settings dialog\n");
+        return 1;
+    }
+    app.ClickButton(hDlg, IDOK);
+    if (app.WaitMainWindow(10000) == nullptr) {
+        fprintf(stderr, "tapctl: the main window did not appear\n");
+        return 1;
+    }
+    return app.WaitWindow([&](HWND hWnd) { return hWnd == hDlg; }, 1) == nullptr ? 0 : 1;
+}
+
+int Export(CAppDriver& app, const std::string& strPath)
+{
+    HWND hMain = app.WaitMainWindow(10000);
+    if (hMain == nullptr) {
+        return 1;
+    }
+    app.Command(hMain, ID_EXPORT);
+    HWND hSave = app.WaitSaveDialog(10000);
+    if (hSave == nullptr || !app.FillSaveDialog(hSave, strPath)) {
+        fprintf(stderr, "tapctl: no save dialog\n");
+        return 1;
+    }
+    HWND hBox = app.WaitMessageBox(20000);
+    if (hBox == nullptr) {
+        fprintf(stderr, "tapctl: no message after saving\n");
+        return 1;
+    }
+    std::string strMessage = GetMessageText(hBox);
+    printf("%s\n", strMessage.c_str());
+    app.ClickButton(hBox, IDOK);
+    return strMessage == "保存しました。" ? 0 : 1;
+}
+
+int Quit(CAppDriver& app)
+{
+    HWND hMain = app.WaitMainWindow(10000);
+    if (hMain == nullptr) {
+        return 1;
+    }
+    app.Command(hMain, IDCANCEL);
+    HWND hBox = app.WaitMessageBox(10000);
+    if (hBox == nullptr) {
+        return 1;
+    }
+    app.ClickButton(hBox, IDOK);
+    return app.WaitExit(20000) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        fprintf(stderr, "usage: tapctl confirm-ports | export PATH | quit\n");
+        return 2;
+    }
+    CAppDriver app;
+    if (!app.AttachRunning(30000)) {
+        fprintf(stderr, "tapctl: Taplinar is not running\n");
+        return 1;
+    }
+    int nResult = 2;
+    if (strcmp(argv[1], "confirm-ports") == 0) {
+        nResult = ConfirmPorts(app);
+    } else if (strcmp(argv[1], "export") == 0 && argc >= 3) {
+        nResult = Export(app, argv[2]);
+    } else if (strcmp(argv[1], "quit") == 0) {
+        nResult = Quit(app);
+    }
+    app.Release();
+    return nResult;
+}

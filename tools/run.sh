@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# tools/run.sh: Taplinar between two simulated devices.
+# COM1 and COM2 are backed by pseudo-terminal pairs; a simulated host sits at the far end
+# of COM1 and a simulated instrument at the far end of COM2, talking to each other
+# through Taplinar. With a display the window opens for you; without one (no DISPLAY)
+# the run is driven under Xvfb: the port settings are confirmed, the devices talk for
+# about ten seconds, the log is exported through the program's own command, a screenshot
+# is taken, and both paths are printed.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD="$ROOT/build"
+DEMO="$BUILD/demo"
+TALK_SECONDS=${TALK_SECONDS:-10}
+
+build() {
+    "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
+    cmake --build "$BUILD" --target taplinar tapctl -j2 >/dev/null
+}
+
+start_devices() {
+    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev1" --role host --seed 7 >"$DEMO/host.log" 2>&1 &
+    pids+=($!)
+    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev2" --role instrument >"$DEMO/instrument.log" 2>&1 &
+    pids+=($!)
+}
+
+# Runs on the Xvfb display, inside the build tree's Wine environment.
+headless() {
+    pids=()
+    trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+    (cd "$DEMO" && exec wine taplinar.exe) >/dev/null 2>&1 &
+    local tap=$!
+    wine "$BUILD/tools/tapctl.exe" confirm-ports
+    start_devices
+    sleep "$TALK_SECONDS"
+    local log_path="$DEMO/taplinar-demo-log.txt" shot="$DEMO/taplinar-demo.png"
+    rm -f "$log_path"
+    wine "$BUILD/tools/tapctl.exe" export "$(winepath -w "$log_path" 2>/dev/null)" >/dev/null
+    sleep 1
+    import -window root "$shot"
+    wine "$BUILD/tools/tapctl.exe" quit || kill "$tap" 2>/dev/null || true
+    echo "screenshot: $shot"
+    echo "exported log: $log_path"
+}
+
+if [ "${1:-}" = "--headless" ]; then
+    headless
+    exit 0
+fi
+
+build
+mkdir -p "$DEMO"
+cp "$BUILD/taplinar.exe" "$DEMO/taplinar.exe"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+trap cleanup EXIT
+for n in 1 2; do
+    rm -f "$DEMO/tap$n" "$DEMO/dev$n"
+    python3 "$ROOT/tools/ptypair.py" --link-a "$DEMO/tap$n" --link-b "$DEMO/dev$n" --paths-file "$DEMO/pair$n.json" &
+    pids+=($!)
+done
+for n in 1 2; do
+    for _ in $(seq 50); do [ -e "$DEMO/tap$n" ] && [ -e "$DEMO/dev$n" ] && break; sleep 0.1; done
+    "$ROOT/tools/wine-env.sh" "$BUILD" port "$n" "$(readlink -f "$DEMO/tap$n")" \
+        "Simulated serial port" "Taplinar demo devices" "USB\\VID_1A86&PID_7523"
+done
+
+if [ -n "${DISPLAY:-}" ]; then
+    eval "$("$ROOT/tools/wine-env.sh" "$BUILD" env)"
+    start_devices
+    cd "$DEMO" && wine taplinar.exe
+else
+    "$ROOT/tools/xrun.sh" "$BUILD" "$0" --headless
+fi
