@@ -10,3 +10,6 @@ add_test(NAME serial-com-down COMMAND sh -c "'${_wine_env}' '${CMAKE_BINARY_DIR}
 set_tests_properties(serial-com47-up serial-com48-up PROPERTIES FIXTURES_SETUP serial_com_ports LABELS serial)
 set_tests_properties(serial-com-down PROPERTIES FIXTURES_CLEANUP serial_com_ports LABELS serial)
 set_tests_properties(${folder} PROPERTIES FIXTURES_REQUIRED serial_com_ports)
+
+# The serial port over a pty-backed COM port.
+include(${CMAKE_CURRENT_LIST_DIR}/pty.cmake)
