@@ -6,8 +6,7 @@
 #include <sstream>
 #include <string>
 
-// An INI file of its own in the temporary folder for one test, removed
-// afterwards.
+// An INI file of its own in the temporary folder, removed afterwards.
 class CScratchIni {
 public:
     CScratchIni()
@@ -19,22 +18,16 @@ public:
         m_strPath = szFile;
     }
     ~CScratchIni() { DeleteFileA(m_strPath.c_str()); }
-    CScratchIni(const CScratchIni&) = delete;
-    CScratchIni& operator=(const CScratchIni&) = delete;
 
     const std::string& GetPath() const { return m_strPath; }
-
     void Write(const std::string& strContent) const
     {
-        std::ofstream file(m_strPath, std::ios::binary | std::ios::trunc);
-        file << strContent;
+        std::ofstream(m_strPath, std::ios::binary | std::ios::trunc) << strContent;
     }
-
     std::string Read() const
     {
-        std::ifstream file(m_strPath, std::ios::binary);
         std::ostringstream content;
-        content << file.rdbuf();
+        content << std::ifstream(m_strPath, std::ios::binary).rdbuf();
         return content.str();
     }
 
