@@ -58,6 +58,31 @@ std::string StripTrailingBackslash(const std::string& strPath)
     return strPath;
 }
 
+// The first level of strName below strBase (the top level when strBase is
+// empty); empty when strName does not lie below strBase.
+std::string ChildName(const std::string& strName, const std::string& strBase)
+{
+    std::string strRest = strName;
+    if (!strBase.empty()) {
+        if (!IsWithinSection(strName, strBase))
+            return std::string();
+        strRest = strName.substr(strBase.size());
+        if (!strRest.empty() && strRest[0] == '\\')
+            strRest.erase(0, 1);
+    }
+    return strRest.substr(0, FindFirstBackslash(strRest));
+}
+
+// Section names are case-insensitive: "A\X" and "a\Y" share one top.
+void AppendUnique(TNameList& names, const std::string& strName)
+{
+    for (const std::string& strSeen : names) {
+        if (IsSameText(strSeen.c_str(), -1, strName.c_str(), -1, NORM_IGNORECASE))
+            return;
+    }
+    names.push_back(strName);
+}
+
 }  // namespace
 
 CIniProfile::CIniProfile(const char* pszPath)
@@ -109,22 +134,9 @@ TNameList CIniProfile::EnumSections(const std::string& strParent)
     std::string strBase = StripTrailingBackslash(strParent);
     TNameList result;
     for (const std::string& strName : ReadSectionNames()) {
-        std::string strRest = strName;
-        if (!strBase.empty()) {
-            if (!IsWithinSection(strName, strBase))
-                continue;
-            strRest = strName.substr(strBase.size());
-            if (!strRest.empty() && strRest[0] == '\\')
-                strRest.erase(0, 1);
-        }
-        strRest = strRest.substr(0, FindFirstBackslash(strRest));
-        if (strRest.empty())
-            continue;
-        bool bKnown = false;
-        for (const std::string& strSeen : result)
-            bKnown = bKnown || strSeen == strRest;
-        if (!bKnown)
-            result.push_back(strRest);
+        std::string strChild = ChildName(strName, strBase);
+        if (!strChild.empty())
+            AppendUnique(result, strChild);
     }
     return result;
 }
