@@ -1,5 +1,7 @@
 #include "serial/RegistryWalker.h"
 
+#include "settings/SectionPath.h"
+
 namespace ZEV {
 
 CRegistryWalker::CRegistryWalker(IProfile& profile)
@@ -22,7 +24,7 @@ int CRegistryWalker::Walk(const std::string& strSection)
     TNameList names = m_profile.EnumSections(strSection);
     for (const std::string& strName : names) {
         // A name with a backslash would be read as a deeper path.
-        if (strName.empty() || strName.find('\\') != std::string::npos)
+        if (strName.empty() || FindFirstBackslash(strName) != std::string::npos)
             continue;
         std::string strChild = strSection.empty() ? strName : strSection + "\\" + strName;
         int nResult = OnFindKey(strName, strChild, m_nDepth);
