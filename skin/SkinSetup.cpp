@@ -40,7 +40,10 @@ TSkinColors::TSkinColors()
 
 int ScaleByDpi(int v, int nPixelsPerInch)
 {
-    return int(double(v * nPixelsPerInch) * (1.0 / 96));
+    // The single-precision constant lies just above 1/96, so exact multiples of
+    // 96 come out whole however wide the intermediate is.
+    const float fPerInch = 1.0f / 96;
+    return int(float(v * nPixelsPerInch) * fPerInch);
 }
 
 int ScaleX(int v)

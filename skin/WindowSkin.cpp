@@ -78,6 +78,12 @@ CWindowSkin::CWindowSkin()
     m_buttons[SLOT_SPARE].command = SC_CONTEXTHELP;
 }
 
+void CWindowSkin::SetCaptionPainter(const CCaptionPainter& painter)
+{
+    m_captionPainter = painter;
+    m_menuSkin.SetHighlightColors(painter.GetActiveColor(), painter.GetActiveTextColor());
+}
+
 void CWindowSkin::SetFrameImage(const CSharedBitmap& image)
 {
     m_frameImage = image;

@@ -30,7 +30,8 @@ public:
     CWindowSkin();
 
     // Skin elements.
-    void SetCaptionPainter(const CCaptionPainter& painter) { m_captionPainter = painter; }
+    // Menu items are highlighted in the active caption's colours.
+    void SetCaptionPainter(const CCaptionPainter& painter);
     // The frame is filled with a pattern brush made from this image.
     void SetFrameImage(const CSharedBitmap& image);
     void SetTextColor(COLORREF cr) { m_crText = cr; }
