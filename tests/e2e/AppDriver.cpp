@@ -7,6 +7,7 @@ namespace {
 
 const char APP_TITLE[] = "Taplinar";
 const int ID_LEFT_VIEW = 1000;
+const int ID_EXPORT = 32777;
 
 // ctest hands over Unix paths; Wine reaches them through drive Z:.
 std::string ToWinePath(const std::string& strPath)
@@ -214,9 +215,56 @@ bool CAppDriver::FillSaveDialog(HWND hDlg, const std::string& strPath) const
     return true;
 }
 
+HWND CAppDriver::ConfirmPorts(DWORD dwMs) const
+{
+    HWND hDlg = WaitDialog("設定 - Taplinar", dwMs);
+    if (hDlg == nullptr) {
+        return nullptr;
+    }
+    ClickButton(hDlg, IDOK);
+    if (!WaitWindowGone(hDlg, dwMs)) {
+        return nullptr;
+    }
+    return WaitMainWindow(dwMs);
+}
+
+std::string CAppDriver::ExportLog(HWND hMain, const std::string& strPath) const
+{
+    Command(hMain, ID_EXPORT);
+    HWND hSave = WaitSaveDialog(10000);
+    if (hSave == nullptr || !FillSaveDialog(hSave, strPath)) {
+        return std::string();
+    }
+    HWND hBox = WaitMessageBox(20000);
+    if (hBox == nullptr) {
+        return std::string();
+    }
+    std::string strMessage = GetMessageText(hBox);
+    ClickButton(hBox, IDOK);
+    WaitWindowGone(hBox, 10000);
+    return strMessage;
+}
+
+bool CAppDriver::Quit(HWND hMain)
+{
+    Command(hMain, IDCANCEL);
+    HWND hBox = WaitMessageBox(10000);
+    if (hBox == nullptr) {
+        return false;
+    }
+    ClickButton(hBox, IDOK);
+    return WaitExit(20000);
+}
+
 void CAppDriver::Command(HWND hWnd, int nId) const
 {
     PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(nId, 0), 0);
+}
+
+bool CAppDriver::SendCommand(HWND hWnd, int nId, DWORD dwMs) const
+{
+    DWORD_PTR dwResult = 0;
+    return SendMessageTimeoutA(hWnd, WM_COMMAND, MAKEWPARAM(nId, 0), 0, SMTO_NORMAL, dwMs, &dwResult) != 0;
 }
 
 void CAppDriver::ClickButton(HWND hDlg, int nId) const
@@ -274,6 +322,41 @@ int GetDefaultButton(HWND hDlg)
 int GetListCount(HWND hDlg, int nId)
 {
     return static_cast<int>(SendMessageA(GetDlgItem(hDlg, nId), LB_GETCOUNT, 0, 0));
+}
+
+int GetComboSelection(HWND hDlg, int nId)
+{
+    return static_cast<int>(SendMessageA(GetDlgItem(hDlg, nId), CB_GETCURSEL, 0, 0));
+}
+
+std::string GetComboText(HWND hDlg, int nId)
+{
+    char szText[1024] = "";
+    SendMessageA(GetDlgItem(hDlg, nId), WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText));
+    return szText;
+}
+
+bool SelectComboItem(HWND hDlg, int nId, int nIndex)
+{
+    HWND hCombo = GetDlgItem(hDlg, nId);
+    if (SendMessageA(hCombo, CB_SETCURSEL, nIndex, 0) != nIndex) {
+        return false;
+    }
+    // CB_SETCURSEL does not notify; a user's choice does.
+    PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(nId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hCombo));
+    return true;
+}
+
+bool WaitWindowGone(HWND hWnd, DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    while (IsWindow(hWnd) && IsWindowVisible(hWnd)) {
+        if (GetTickCount() - dwStart >= dwMs) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
 }
 
 CDevicePort::CDevicePort(int nPort)

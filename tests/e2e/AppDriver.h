@@ -45,8 +45,19 @@ public:
 
     // Input as a user would give it.
     void Command(HWND hWnd, int nId) const;
+    // Sends a command and waits until it was handled: only for commands that open no window.
+    bool SendCommand(HWND hWnd, int nId, DWORD dwMs = 10000) const;
     void ClickButton(HWND hDlg, int nId) const;
     void PressKey(HWND hWnd, UINT nVirtualKey) const;
+
+    // Confirms the port settings dialog shown at start-up and answers the main window,
+    // or 0 when the dialog or the main window did not appear.
+    HWND ConfirmPorts(DWORD dwMs = 30000) const;
+    // "ログ書き出し" into the path; answers the text of the message shown afterwards
+    // (its box is closed), or empty text when a step did not happen.
+    std::string ExportLog(HWND hMain, const std::string& strPath) const;
+    // Closes the program, answering its question with OK; answers whether it ended.
+    bool Quit(HWND hMain);
 
     DWORD GetProcessId() const { return m_pi.dwProcessId; }
 
@@ -61,6 +72,13 @@ std::string GetMessageText(HWND hBox);
 std::string GetClass(HWND hWnd);
 int GetDefaultButton(HWND hDlg);
 int GetListCount(HWND hDlg, int nId);
+// Drop-down lists of another process: the selected position and its text (a drop-down
+// list's window text is its selection; CB_GETLBTEXT does not cross processes everywhere).
+int GetComboSelection(HWND hDlg, int nId);
+std::string GetComboText(HWND hDlg, int nId);
+bool SelectComboItem(HWND hDlg, int nId, int nIndex);
+// Waits until the window no longer exists or is hidden.
+bool WaitWindowGone(HWND hWnd, DWORD dwMs);
 
 // One simulated device on a COM port (the far end of a pty pair).
 class CDevicePort

@@ -1,0 +1,90 @@
+#include "tests/e2e/TapFixture.h"
+
+namespace {
+
+const RECT NORMAL_RECT = {100, 60, 900, 400};
+
+std::string MakePlacementIni(bool bMaximized)
+{
+    return "[main-dlg]\r\nValid=1\r\nSX=100\r\nSY=60\r\nEX=900\r\nEY=400\r\nShow=1\r\nMaximize=" +
+           std::string(bMaximized ? "1" : "0") + "\r\n";
+}
+
+void ExpectNormalRect(HWND hMain)
+{
+    WINDOWPLACEMENT wp = {sizeof(wp)};
+    ASSERT_TRUE(GetWindowPlacement(hMain, &wp));
+    EXPECT_EQ(NORMAL_RECT.left, wp.rcNormalPosition.left);
+    EXPECT_EQ(NORMAL_RECT.top, wp.rcNormalPosition.top);
+    EXPECT_EQ(NORMAL_RECT.right, wp.rcNormalPosition.right);
+    EXPECT_EQ(NORMAL_RECT.bottom, wp.rcNormalPosition.bottom);
+}
+
+bool WaitZoomed(HWND hWnd, DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    while (!IsZoomed(hWnd)) {
+        if (GetTickCount() - dwStart >= dwMs) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+}  // namespace
+
+class ShutdownTest : public CTapFixture
+{
+protected:
+    // Answers the question shown after the given way out, checking its text and default.
+    void AnswerQuestion(int nAnswer)
+    {
+        HWND hBox = m_app.WaitMessageBox();
+        ASSERT_NE(nullptr, hBox) << "leaving must ask";
+        EXPECT_EQ(QUIT_QUESTION, GetMessageText(hBox));
+        EXPECT_EQ(IDCANCEL, GetDefaultButton(hBox));
+        m_app.ClickButton(hBox, nAnswer);
+        ASSERT_TRUE(WaitWindowGone(hBox, 10000));
+    }
+};
+
+TEST_F(ShutdownTest, EnterIsIgnoredAndEveryWayOutAsksFirst)
+{
+    HWND hMain = StartAndOpen(MakePlacementIni(false));
+    ASSERT_NE(nullptr, hMain);
+    ExpectNormalRect(hMain);
+    EXPECT_FALSE(IsZoomed(hMain));
+
+    m_app.PressKey(hMain, VK_RETURN);
+    EXPECT_FALSE(MessageBoxAppears(1500)) << "Enter must not end or ask";
+    EXPECT_TRUE(IsWindowVisible(hMain));
+
+    m_app.PressKey(hMain, VK_ESCAPE);
+    AnswerQuestion(IDCANCEL);
+    m_app.Command(hMain, CMD_EXIT);
+    AnswerQuestion(IDCANCEL);
+    PostMessageA(hMain, WM_SYSCOMMAND, SC_CLOSE, 0);
+    AnswerQuestion(IDCANCEL);
+    Sleep(300);
+    EXPECT_TRUE(m_app.IsRunning());
+    EXPECT_TRUE(IsWindowVisible(hMain)) << "Cancel keeps the program running";
+
+    PostMessageA(hMain, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(WaitZoomed(hMain, 10000));
+    m_app.PressKey(hMain, VK_ESCAPE);
+    AnswerQuestion(IDOK);
+    ASSERT_TRUE(m_app.WaitExit(20000));
+
+    std::vector<std::string> placement = {"Valid=1", "SX=100", "SY=60", "EX=900", "EY=400", "Show=1", "Maximize=1"};
+    EXPECT_EQ(placement, GetIniSection(m_app.ReadIni(), "main-dlg"));
+}
+
+TEST_F(ShutdownTest, AWindowClosedMaximisedComesBackMaximisedOverItsNormalRectangle)
+{
+    HWND hMain = StartAndOpen(MakePlacementIni(true));
+    ASSERT_NE(nullptr, hMain);
+    EXPECT_TRUE(WaitZoomed(hMain, 10000));
+    ExpectNormalRect(hMain);
+    EXPECT_TRUE(m_app.Quit(hMain));
+}
