@@ -690,6 +690,13 @@ LRESULT CWindowSkin::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ACTIVATE:
         m_bActive = LOWORD(wParam) != WA_INACTIVE;
+        if (m_bActive && GetActiveWindow() != GetHwnd()) {
+            // The activation posted at attachment arrived after another window
+            // was activated: passed on, it would take the focus back.
+            m_bActive = false;
+            PaintNonClient();
+            return 0;
+        }
         PaintNonClient();
         return Default(nMsg, wParam, lParam);
     case WM_SETCURSOR:

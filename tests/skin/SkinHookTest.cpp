@@ -170,6 +170,29 @@ TEST(SkinHookTest, WindowWithMenuIsAttachedAtFirstActivationAndToldItIsActive)
     DestroyWindow(hWnd);
 }
 
+TEST(SkinHookTest, LateActivationNoticeDoesNotTakeActivationBack)
+{
+    skintest::EnsureSkinInstalled();
+    HWND hMain = CreateWindowExA(0, "#32770", "Taplinar", WS_POPUP | WS_CAPTION | WS_SYSMENU, 60,
+                                 60, 300, 200, nullptr, CreateMenu(), GetModuleHandleA(nullptr),
+                                 nullptr);
+    ASSERT_NE(nullptr, hMain);
+    AppendMenuA(GetMenu(hMain), MF_STRING, 101, "ヘルプ(&H)");
+    ShowWindow(hMain, SW_SHOW);
+    SetActiveWindow(hMain);
+    ASSERT_TRUE(IsSkinned(hMain));
+    // Another window is activated before the posted notice is handled.
+    HWND hOther = skintest::CreateTestDialog("ポート設定");
+    ASSERT_EQ(hOther, GetActiveWindow());
+    skintest::PumpMessages();
+
+    EXPECT_EQ(hOther, GetActiveWindow());
+    EXPECT_FALSE(CSkinHook::GetInstance()->FindTracked(hMain)->IsActive());
+    EXPECT_TRUE(CSkinHook::GetInstance()->FindTracked(hOther)->IsActive());
+    DestroyWindow(hOther);
+    DestroyWindow(hMain);
+}
+
 TEST(SkinHookTest, WindowsThatAreNotDialogsStayUnskinned)
 {
     skintest::EnsureSkinInstalled();
