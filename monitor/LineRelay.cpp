@@ -22,7 +22,7 @@ CLineRelay::CLineRelay()
 CLineRelay::~CLineRelay()
 {
     // The partner's receive thread writes to this port and drives its
-    // lines; it must be gone before this object is.
+    // lines; it has to let go of this object before the object is gone.
     if (m_pPartner)
         m_pPartner->ForgetPartner(this);
     if (m_eventThread.IsAlive()) {
@@ -37,9 +37,18 @@ void CLineRelay::ForgetPartner(CLineRelay* pPartner)
 {
     if (m_pPartner != pPartner)
         return;
-    if (GetCurrentThreadId() != m_receiveThread.GetThreadId())
-        m_receiveThread.Stop(STOP_TIMEOUT);
+    if (GetCurrentThreadId() == m_receiveThread.GetThreadId()) {
+        m_pPartner = nullptr;
+        return;
+    }
+    // The pointer is read on every pass, so the loop is paused while it is
+    // cleared; afterwards this side relays into nothing, as into a closed
+    // partner, and still reports.
+    bool bWasReceiving = m_receiveThread.IsAlive();
+    m_receiveThread.Stop(STOP_TIMEOUT);
     m_pPartner = nullptr;
+    if (bWasReceiving && IsOpen())
+        m_receiveThread.Start(THREAD_PRIORITY_TIME_CRITICAL);
 }
 
 void CLineRelay::Attach(int nIndex, ILineListener* pListener, CLineRelay* pPartner)

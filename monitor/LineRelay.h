@@ -48,6 +48,8 @@ public:
     int GetLastDsr() const { return m_nLastDsr; }
     bool IsReceiving() const { return m_receiveThread.IsAlive(); }
     bool IsReporting() const { return m_eventThread.IsAlive(); }
+    DWORD GetReceiveThreadId() const { return m_receiveThread.GetThreadId(); }
+    DWORD GetEventThreadId() const { return m_eventThread.GetThreadId(); }
 
     // IThreadRunner
     DWORD Run() override;

@@ -1,0 +1,409 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "monitor/LineRelay.h"
+#include "tests/monitor/EventLog.h"
+#include "tests/sim/SimPortPair.h"
+
+namespace {
+
+const DWORD WAIT = 10000;
+
+ZEV::TPortSetting Setting(int nPort, DWORD dwBaud = 9600)
+{
+    ZEV::TPortSetting setting;
+    setting.strPortName = ZEV::MakePortName(nPort);
+    setting.dwBaudRate = dwBaud;
+    setting.nByteSize = 8;
+    return setting;
+}
+
+class RelayTest : public ::testing::Test
+{
+protected:
+    RelayTest() { m_sim.Install(); }
+
+    void AttachBoth()
+    {
+        m_port1.Attach(0, &m_log, &m_port2);
+        m_port2.Attach(1, &m_log, &m_port1);
+        m_port1.SetPortSetting(Setting(1));
+        m_port2.SetPortSetting(Setting(2));
+    }
+
+    // Both ports open and their first receive passes reported.
+    void OpenBoth()
+    {
+        AttachBoth();
+        ASSERT_TRUE(m_port1.Open());
+        ASSERT_TRUE(m_port2.Open());
+        ASSERT_TRUE(m_log.WaitForLines(4, WAIT));
+    }
+
+    // Events of one relay arrive in order, so once a byte sent after a
+    // change is reported, everything the change caused is reported too.
+    void Settle(int nPort, BYTE nMarker)
+    {
+        size_t nBefore = m_log.Count(nPort, 'D');
+        m_sim.DeviceSend(nPort, &nMarker, 1);
+        ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(nPort, 'D') > nBefore; }, WAIT));
+    }
+
+    // Put over the sim by a test; a receive thread may be inside one of its
+    // calls until the relays are gone.
+    template <class T>
+    T& Forward()
+    {
+        T* p = new T(m_sim);
+        m_pForwarder.reset(p);
+        return *p;
+    }
+
+    // The sim and any forwarder outlive the relays: they are destroyed first.
+    CSimPortPair m_sim;
+    CEventLog m_log;
+    std::unique_ptr<CSimForwarder> m_pForwarder;
+    CLineRelay m_port1;
+    CLineRelay m_port2;
+};
+
+TEST_F(RelayTest, BytesGoOutOfThePartnerAndAreReportedWithTheReceivingIndex)
+{
+    OpenBoth();
+    m_sim.DeviceSend(0, "\x41");
+    m_sim.DeviceSend(1, "\x7F");
+
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(1, 1, WAIT));
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(0, 1, WAIT));
+    EXPECT_EQ("\x41", m_sim.TakeDeviceBytes(1));
+    EXPECT_EQ("\x7F", m_sim.TakeDeviceBytes(0));
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(-1, 'D') == 2; }, WAIT));
+    EXPECT_EQ(std::vector<std::string>{"D0:41"}, m_log.Of(0, 'D'));
+    EXPECT_EQ(std::vector<std::string>{"D1:7F"}, m_log.Of(1, 'D'));
+    // Without flow control the driver is not told to wait for CTS.
+    EXPECT_EQ(0u, m_sim.GetDcb(1).fOutxCtsFlow);
+}
+
+TEST_F(RelayTest, ReportsArriveOnTheRelaysOwnEventThread)
+{
+    OpenBoth();
+    Settle(0, 0x01);
+    Settle(1, 0x02);
+
+    for (const CEventLog::TEvent& event : m_log.Events()) {
+        const CLineRelay& relay = event.nIndex == 0 ? m_port1 : m_port2;
+        EXPECT_EQ(relay.GetEventThreadId(), event.dwThreadId) << event.strText;
+    }
+}
+
+TEST_F(RelayTest, BytesArrivingTogetherAreRelayedAndReportedOneByOneInOrder)
+{
+    OpenBoth();
+    m_sim.DeviceSend(0, std::string("\x01\x00\xFF", 3));
+
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(1, 3, WAIT));
+    EXPECT_EQ(std::string("\x01\x00\xFF", 3), m_sim.TakeDeviceBytes(1));
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') == 3; }, WAIT));
+    EXPECT_EQ((std::vector<std::string>{"D0:01", "D0:00", "D0:FF"}), m_log.Of(0, 'D'));
+}
+
+TEST_F(RelayTest, WithThePartnerClosedBytesAreReportedButNothingIsWritten)
+{
+    AttachBoth();
+    ASSERT_TRUE(m_port1.Open());
+    m_sim.DeviceSend(0, "AB");
+
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') == 2; }, WAIT));
+    EXPECT_EQ((std::vector<std::string>{"D0:41", "D0:42"}), m_log.Of(0, 'D'));
+    EXPECT_EQ(0u, m_sim.GetCallCount(CSimPortPair::SIM_WRITE));
+    EXPECT_EQ("", m_sim.GetDeviceBytes(1));
+    EXPECT_FALSE(m_port2.IsReceiving());
+}
+
+TEST_F(RelayTest, CtsFlowHoldsEachByteForTheWriteTimeoutThenGoesOn)
+{
+    m_port1.m_bCtsFlow = true;
+    m_port2.m_bCtsFlow = true;
+    OpenBoth();
+    DCB dcb = m_sim.GetDcb(1);
+    EXPECT_EQ(1u, dcb.fOutxCtsFlow);
+    EXPECT_EQ(0u, dcb.fTXContinueOnXoff);
+    EXPECT_EQ(0u, dcb.fOutX);
+    EXPECT_EQ(0u, dcb.fInX);
+
+    // Device 2 keeps its RTS low, so port2 may not send.
+    DWORD dwStart = GetTickCount();
+    m_sim.DeviceSend(0, "\x10\x20");
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') >= 1; }, WAIT));
+    DWORD dwFirst = GetTickCount() - dwStart;
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') == 2; }, WAIT));
+    DWORD dwBoth = GetTickCount() - dwStart;
+
+    // Each write gives up after 1000 ms + 1 ms per byte; only then is the
+    // byte reported.
+    EXPECT_GE(dwFirst, 900u);
+    EXPECT_GE(dwBoth, 1800u);
+    EXPECT_EQ((std::vector<std::string>{"D0:10", "D0:20"}), m_log.Of(0, 'D'));
+    EXPECT_EQ("", m_sim.GetDeviceBytes(1));
+
+    // Once the device is ready, the relay carries on at once.
+    m_sim.SetDeviceRts(1, true);
+    m_sim.DeviceSend(0, "\x30");
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(1, 1, WAIT));
+    EXPECT_EQ("\x30", m_sim.TakeDeviceBytes(1));
+}
+
+TEST_F(RelayTest, FirstReceivePassReportsBothLinesOnceEvenWithoutChange)
+{
+    OpenBoth();
+    Settle(0, 0xA0);
+    Settle(1, 0xA1);
+
+    EXPECT_EQ((std::vector<std::string>{"C0:0", "S0:0", "D0:A0"}), m_log.Of(0));
+    EXPECT_EQ((std::vector<std::string>{"C1:0", "S1:0", "D1:A1"}), m_log.Of(1));
+    EXPECT_EQ(0, m_port1.GetLastCts());
+    EXPECT_EQ(0, m_port1.GetLastDsr());
+}
+
+TEST_F(RelayTest, DeviceLinesAreMirroredOntoThePartnerAndReportedOnce)
+{
+    OpenBoth();
+    m_sim.SetDeviceRts(0, true);
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetPortRts(1); }, WAIT));
+    m_sim.SetDeviceDtr(1, true);
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetPortDtr(0); }, WAIT));
+    m_sim.SetDeviceDtr(1, false);
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return !m_sim.GetPortDtr(0); }, WAIT));
+    // Holding the raised RTS reports nothing more.
+    Sleep(100);
+    Settle(0, 0xB0);
+    Settle(1, 0xB1);
+
+    EXPECT_EQ((std::vector<std::string>{"C0:0", "S0:0", "C0:1", "D0:B0"}), m_log.Of(0));
+    EXPECT_EQ((std::vector<std::string>{"C1:0", "S1:0", "S1:1", "S1:0", "D1:B1"}), m_log.Of(1));
+    EXPECT_TRUE(m_sim.GetPortRts(1));
+    EXPECT_FALSE(m_sim.GetPortRts(0));
+    std::vector<DWORD> escapes = m_sim.GetEscapes(1);
+    EXPECT_EQ(1, std::count(escapes.begin(), escapes.end(), static_cast<DWORD>(SETRTS)));
+}
+
+TEST_F(RelayTest, CtsAndDsrChangingTogetherAreReportedCtsFirst)
+{
+    OpenBoth();
+    CLineFlipper& flipper = Forward<CLineFlipper>();
+    flipper.Arm();
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return flipper.IsDone(); }, WAIT));
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'C') == 2 && m_log.Count(0, 'S') == 2; }, WAIT));
+
+    EXPECT_EQ((std::vector<std::string>{"C0:0", "S0:0", "C0:1", "S0:1"}), m_log.Of(0));
+}
+
+TEST_F(RelayTest, UnreadableStatusDropsThePartnersOutputsAndReportsOffOnce)
+{
+    OpenBoth();
+    m_sim.SetDeviceRts(0, true);
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetPortRts(1); }, WAIT));
+    m_sim.SetDeviceDtr(0, true);
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetPortDtr(1); }, WAIT));
+
+    m_sim.SetFault(0, CSimPortPair::SIM_STATUS_UNREADABLE, true);
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return !m_sim.GetPortRts(1) && !m_sim.GetPortDtr(1); }, WAIT));
+    Sleep(100);
+    Settle(0, 0xD0);
+
+    EXPECT_EQ((std::vector<std::string>{"C0:0", "S0:0", "C0:1", "S0:1", "C0:0", "S0:0", "D0:D0"}),
+              m_log.Of(0));
+}
+
+TEST_F(RelayTest, ReopeningWithNewSettingsKeepsEventThreadsAndLastLineStates)
+{
+    m_sim.SetDeviceRts(0, true);
+    m_sim.SetDeviceDtr(1, true);
+    OpenBoth();
+    DWORD dwEvent1 = m_port1.GetEventThreadId();
+    DWORD dwEvent2 = m_port2.GetEventThreadId();
+    DWORD dwReceive1 = m_port1.GetReceiveThreadId();
+    HANDLE hOld1 = m_sim.GetOpenHandle(0);
+    HANDLE hOld2 = m_sim.GetOpenHandle(1);
+
+    // What the port settings dialog does on OK with both ports open.
+    EXPECT_EQ(0u, m_port1.SetPortSetting(Setting(1, 19200)));
+    EXPECT_EQ(0u, m_port2.SetPortSetting(Setting(2, 19200)));
+    ASSERT_TRUE(m_port1.Open());
+    ASSERT_TRUE(m_port2.Open());
+
+    EXPECT_NE(hOld1, m_sim.GetOpenHandle(0));
+    EXPECT_NE(hOld2, m_sim.GetOpenHandle(1));
+    EXPECT_EQ(19200u, m_sim.GetDcb(0).BaudRate);
+    EXPECT_TRUE(m_port1.IsReceiving());
+    EXPECT_NE(dwReceive1, m_port1.GetReceiveThreadId());
+    EXPECT_EQ(dwEvent1, m_port1.GetEventThreadId());
+    EXPECT_EQ(dwEvent2, m_port2.GetEventThreadId());
+    EXPECT_EQ(1, m_port1.GetLastCts());
+    EXPECT_EQ(1, m_port2.GetLastDsr());
+
+    // The lines did not change, so a reopened port reports none of them.
+    Settle(0, 0xE0);
+    Settle(1, 0xE1);
+    EXPECT_EQ((std::vector<std::string>{"C0:1", "S0:0", "D0:E0"}), m_log.Of(0));
+    EXPECT_EQ((std::vector<std::string>{"C1:0", "S1:1", "D1:E1"}), m_log.Of(1));
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(1, 1, WAIT));
+    EXPECT_EQ("\xE0", m_sim.TakeDeviceBytes(1));
+}
+
+TEST_F(RelayTest, PrimingSetsOutputsFromThePartnersInputsInOrderAndReportsNothing)
+{
+    m_sim.SetDeviceRts(0, true); // port1 CTS on, DSR off
+    m_sim.SetDeviceDtr(1, true); // port2 CTS off, DSR on
+    OpenBoth();
+    m_port1.SetRts(false);
+    m_port1.SetDtr(false);
+    m_port2.SetRts(false);
+    m_port2.SetDtr(false);
+
+    CCallRecorder& recorder = Forward<CCallRecorder>();
+    bool bCts1 = false;
+    bool bCts2 = true;
+    PrimeLines(m_port1, m_port2, bCts1, bCts2);
+    std::vector<std::string> calls = recorder.Calls();
+
+    EXPECT_TRUE(bCts1);
+    EXPECT_FALSE(bCts2);
+    EXPECT_EQ((std::vector<std::string>{"status 2", "escape 1 SETDTR", "status 1", "escape 2 CLRDTR",
+                                        "status 1", "status 2", "escape 1 CLRRTS", "escape 2 SETRTS"}),
+              calls);
+    EXPECT_TRUE(m_sim.GetPortDtr(0));
+    EXPECT_FALSE(m_sim.GetPortDtr(1));
+    EXPECT_FALSE(m_sim.GetPortRts(0));
+    EXPECT_TRUE(m_sim.GetPortRts(1));
+
+    Settle(0, 0xF0);
+    Settle(1, 0xF1);
+    EXPECT_EQ((std::vector<std::string>{"C0:1", "S0:0", "D0:F0"}), m_log.Of(0));
+    EXPECT_EQ((std::vector<std::string>{"C1:0", "S1:1", "D1:F1"}), m_log.Of(1));
+}
+
+TEST_F(RelayTest, PrimingCountsAnUnreadableStatusAsOff)
+{
+    m_sim.SetDeviceRts(0, true);
+    m_sim.SetDeviceRts(1, true);
+    OpenBoth();
+    m_sim.SetFault(1, CSimPortPair::SIM_STATUS_UNREADABLE, true);
+
+    bool bCts1 = false;
+    bool bCts2 = true;
+    PrimeLines(m_port1, m_port2, bCts1, bCts2);
+
+    EXPECT_TRUE(bCts1);
+    EXPECT_FALSE(bCts2);
+}
+
+class RelayLifetimeTest : public ::testing::Test
+{
+protected:
+    RelayLifetimeTest()
+        : m_pPort1(new CLineRelay)
+        , m_pPort2(new CLineRelay)
+    {
+        m_sim.Install();
+        m_pPort1->Attach(0, &m_log, m_pPort2.get());
+        m_pPort2->Attach(1, &m_log, m_pPort1.get());
+        m_pPort1->SetPortSetting(Setting(1));
+        m_pPort2->SetPortSetting(Setting(2));
+    }
+
+    // Handles that stay valid after the threads (and relays) are gone.
+    std::vector<HANDLE> OpenThreads(const std::vector<DWORD>& ids)
+    {
+        std::vector<HANDLE> handles;
+        for (DWORD id : ids) {
+            HANDLE h = OpenThread(SYNCHRONIZE, FALSE, id);
+            EXPECT_TRUE(h != NULL) << "thread " << id;
+            if (h)
+                handles.push_back(h);
+        }
+        return handles;
+    }
+
+    CSimPortPair m_sim;
+    CEventLog m_log;
+    std::unique_ptr<CLineRelay> m_pPort1;
+    std::unique_ptr<CLineRelay> m_pPort2;
+};
+
+TEST_F(RelayLifetimeTest, DestroyingAnOpenPairEndsAllFourThreadsAndDropsAllOutputs)
+{
+    m_sim.SetDeviceRts(0, true);
+    m_sim.SetDeviceDtr(0, true);
+    m_sim.SetDeviceRts(1, true);
+    m_sim.SetDeviceDtr(1, true);
+    ASSERT_TRUE(m_pPort1->Open());
+    ASSERT_TRUE(m_pPort2->Open());
+    bool bCts1 = false;
+    bool bCts2 = false;
+    PrimeLines(*m_pPort1, *m_pPort2, bCts1, bCts2);
+    ASSERT_TRUE(m_sim.WaitUntil([&] {
+        return m_sim.GetPortRts(0) && m_sim.GetPortDtr(0) && m_sim.GetPortRts(1) && m_sim.GetPortDtr(1);
+    }, WAIT));
+    std::vector<HANDLE> threads = OpenThreads({m_pPort1->GetReceiveThreadId(), m_pPort1->GetEventThreadId(),
+                                               m_pPort2->GetReceiveThreadId(), m_pPort2->GetEventThreadId()});
+    ASSERT_EQ(4u, threads.size());
+
+    // As the main window's members go: the second relay first.
+    m_pPort2.reset();
+    m_pPort1.reset();
+
+    for (HANDLE h : threads) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(h, WAIT));
+        CloseHandle(h);
+    }
+    EXPECT_FALSE(m_sim.IsPortOpen(0));
+    EXPECT_FALSE(m_sim.IsPortOpen(1));
+    EXPECT_FALSE(m_sim.GetPortRts(0));
+    EXPECT_FALSE(m_sim.GetPortDtr(0));
+    EXPECT_FALSE(m_sim.GetPortRts(1));
+    EXPECT_FALSE(m_sim.GetPortDtr(1));
+}
+
+TEST_F(RelayLifetimeTest, TheSurvivorOfAPairKeepsReportingAfterItsPartnerIsDestroyed)
+{
+    ASSERT_TRUE(m_pPort1->Open());
+    ASSERT_TRUE(m_pPort2->Open());
+    ASSERT_TRUE(m_log.WaitForLines(4, WAIT));
+
+    m_pPort2.reset();
+    m_sim.DeviceSend(0, "\x5A");
+
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') == 1; }, WAIT));
+    EXPECT_EQ(std::vector<std::string>{"D0:5A"}, m_log.Of(0, 'D'));
+    EXPECT_TRUE(m_pPort1->IsReceiving());
+    EXPECT_EQ(0u, m_sim.GetCallCount(CSimPortPair::SIM_WRITE));
+}
+
+TEST_F(RelayLifetimeTest, ClosingStopsOnlyTheReceiveThread)
+{
+    ASSERT_TRUE(m_pPort1->Open());
+    ASSERT_TRUE(m_pPort1->IsReceiving());
+
+    m_pPort1->Close();
+
+    EXPECT_FALSE(m_pPort1->IsReceiving());
+    EXPECT_TRUE(m_pPort1->IsReporting());
+    EXPECT_FALSE(m_sim.IsPortOpen(0));
+}
+
+TEST_F(RelayLifetimeTest, AFailedOpenStartsNoReceiveThread)
+{
+    m_sim.SetFault(0, CSimPortPair::SIM_BUSY, true);
+
+    EXPECT_FALSE(m_pPort1->Open());
+    EXPECT_FALSE(m_pPort1->IsReceiving());
+}
+
+} // namespace
