@@ -1,4 +1,4 @@
-#include <memory>
+#include <cstdio>
 
 #include "tests/e2e/TapFixture.h"
 
@@ -20,6 +20,66 @@ bool FileExists(const std::string& strPath)
 std::string Decimal(LONG nValue)
 {
     return std::to_string(nValue);
+}
+
+// A COM port that the device manager lists but that has no device behind it, as when an
+// adapter was unplugged. (Wine does not refuse a second open of a COM port, so a port
+// held by another process would open.) Registered for the life of the object.
+class CVanishedPort
+{
+public:
+    explicit CVanishedPort(int nPort)
+    {
+        snprintf(m_szKey, sizeof(m_szKey), "System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%04d", nPort);
+        char szDriver[64];
+        snprintf(szDriver, sizeof(szDriver), "{4d36e978-e325-11ce-bfc1-08002be10318}\\%04d", nPort);
+        char szName[16];
+        snprintf(szName, sizeof(szName), "COM%d", nPort);
+        static const char HARDWARE_ID[] = "USB\\VID_1A86&PID_7523\0";
+        m_bOk = SetText(m_szKey, "Driver", szDriver) && SetText(m_szKey, "DeviceDesc", "Unplugged adapter") &&
+                SetText(m_szKey, "Mfg", "Taplinar test devices") && SetText(m_szKey, "Class", "Ports") &&
+                SetText(m_szKey, "ClassGUID", "{4d36e978-e325-11ce-bfc1-08002be10318}") &&
+                SetValue(m_szKey, "HardwareID", REG_MULTI_SZ, HARDWARE_ID, sizeof(HARDWARE_ID)) &&
+                SetText((std::string(m_szKey) + "\\Device Parameters").c_str(), "PortName", szName);
+    }
+
+    ~CVanishedPort() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, m_szKey); }
+
+    bool IsRegistered() const { return m_bOk; }
+
+private:
+    static bool SetValue(const char* pszKey, const char* pszName, DWORD dwType, const void* pData, DWORD dwSize)
+    {
+        HKEY hKey = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hKey, nullptr) !=
+            ERROR_SUCCESS) {
+            return false;
+        }
+        LONG nResult = RegSetValueExA(hKey, pszName, 0, dwType, static_cast<const BYTE*>(pData), dwSize);
+        RegCloseKey(hKey);
+        return nResult == ERROR_SUCCESS;
+    }
+
+    static bool SetText(const char* pszKey, const char* pszName, const char* pszText)
+    {
+        return SetValue(pszKey, pszName, REG_SZ, pszText, static_cast<DWORD>(strlen(pszText) + 1));
+    }
+
+    char m_szKey[128];
+    bool m_bOk;
+};
+
+// Selects the entry of a port list whose item data is the port number.
+bool SelectPort(HWND hDlg, int nId, int nPort)
+{
+    HWND hCombo = GetDlgItem(hDlg, nId);
+    int nCount = static_cast<int>(SendMessageA(hCombo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < nCount; ++i) {
+        if (SendMessageA(hCombo, CB_GETITEMDATA, i, 0) == nPort) {
+            return SelectComboItem(hDlg, nId, i);
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -51,11 +111,12 @@ TEST_F(PortDialogTest, FirstRunSelectsTheDefaultsAndCancellingEndsWithoutAQuesti
 
 TEST_F(PortDialogTest, SettingsAreStoredOnlyOnceBothPortsOpenAndTheFileHoldsAllThreeSections)
 {
-    // Another process holds COM2, as a terminal program left open would.
-    std::unique_ptr<CDevicePort> pHolder(new CDevicePort(2));
-    ASSERT_TRUE(pHolder->IsOpen());
+    CVanishedPort vanished(37);
+    ASSERT_TRUE(vanished.IsRegistered());
     HWND hDlg = StartToPortDialog();
     ASSERT_NE(nullptr, hDlg);
+    ASSERT_TRUE(SelectPort(hDlg, ID_PORT2, 37)) << "the unplugged port is listed";
+    EXPECT_EQ("COM37", GetComboText(hDlg, ID_PORT2));
     ASSERT_TRUE(SelectComboItem(hDlg, ID_SPEED, 5));
     EXPECT_EQ("115200", GetComboText(hDlg, ID_SPEED));
 
@@ -69,7 +130,7 @@ TEST_F(PortDialogTest, SettingsAreStoredOnlyOnceBothPortsOpenAndTheFileHoldsAllT
     EXPECT_TRUE(IsWindowVisible(hDlg)) << "the dialog stays for another try";
     EXPECT_FALSE(FileExists(m_app.GetIniPath())) << "nothing is stored while a port fails";
 
-    pHolder.reset();
+    ASSERT_TRUE(SelectPort(hDlg, ID_PORT2, 2));
     m_app.ClickButton(hDlg, IDOK);
     ASSERT_TRUE(WaitWindowGone(hDlg, 20000));
     HWND hMain = m_app.WaitMainWindow();

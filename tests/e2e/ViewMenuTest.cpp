@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "tests/e2e/TapFixture.h"
 
 namespace {
@@ -7,27 +5,6 @@ namespace {
 const int ID_DATA_WIDTH = 1010;
 const int ID_DATA_VIEW = 1011;
 const int ID_SIGNAL_MODE = 1014;
-
-// 1 checked, 0 unchecked, -1 when the menu cannot be read from this process.
-int GetMenuCheck(HWND hMain, int nId)
-{
-    HMENU hMenu = GetMenu(hMain);
-    UINT nState = hMenu != nullptr ? GetMenuState(hMenu, nId, MF_BYCOMMAND) : static_cast<UINT>(-1);
-    if (nState == static_cast<UINT>(-1)) {
-        return -1;
-    }
-    return (nState & MF_CHECKED) != 0 ? 1 : 0;
-}
-
-void ExpectMenuCheck(HWND hMain, int nExpected)
-{
-    int nCheck = GetMenuCheck(hMain, CMD_MONITOR);
-    if (nCheck < 0) {
-        printf("note: the menu of another process is not readable here; its check mark is left unverified\n");
-        return;
-    }
-    EXPECT_EQ(nExpected, nCheck);
-}
 
 }  // namespace
 
@@ -59,12 +36,12 @@ TEST_F(ViewMenuTest, MonitorSwitchAndLogSettingsShapeTheLog)
     HWND hMain = StartAndOpen();
     ASSERT_NE(nullptr, hMain);
     ASSERT_TRUE(WaitRows(hMain, 2));
-    ExpectMenuCheck(hMain, 1);
 
+    // The menu of another process cannot be read under Wine, so the check mark is left to
+    // the in-process tests; here the switch shows in the log.
     // Off: one empty row in both views; bytes still cross but are not logged.
     ASSERT_TRUE(m_app.SendCommand(hMain, CMD_MONITOR));
     ASSERT_TRUE(WaitRows(hMain, 3));
-    ExpectMenuCheck(hMain, 0);
     ASSERT_TRUE(host.Write("OFF"));
     EXPECT_EQ("OFF", instrument.Read(3, 10000));
     Sleep(500);
@@ -73,7 +50,6 @@ TEST_F(ViewMenuTest, MonitorSwitchAndLogSettingsShapeTheLog)
 
     // On again: the next traffic has no time to refer to.
     ASSERT_TRUE(m_app.SendCommand(hMain, CMD_MONITOR));
-    ExpectMenuCheck(hMain, 1);
     ASSERT_TRUE(host.Write("ON"));
     EXPECT_EQ("ON", instrument.Read(2, 10000));
     ASSERT_TRUE(WaitRows(hMain, 4));
