@@ -1,0 +1,78 @@
+#pragma once
+
+#include <windows.h>
+
+#include "framework/Afx.h"
+#include "layout/LayoutDialog.h"
+#include "log/LogListBox.h"
+#include "log/TrafficLog.h"
+#include "log/WindowLogHost.h"
+#include "monitor/LineRelay.h"
+
+// The program's main window: two header labels and two log views side by side,
+// port1 on the left and port2 on the right. It owns the two relays and the
+// traffic log they report to, opens the ports through the port settings dialog
+// right after it is shown, and dispatches the menu commands.
+class CMainDlg : public ZEV::CLayoutDialog
+{
+public:
+    explicit CMainDlg(CWnd* pParent = NULL);
+    ~CMainDlg() override;
+
+    // Runs the port settings dialog; on OK primes the output lines and marks the
+    // opening in the log. Answers whether the dialog ended with OK.
+    bool OpenPorts();
+
+    CTrafficLog& GetLog() { return m_log; }
+    bool IsMonitoring() const { return m_bMonitor; }
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnSysCommand(UINT nID, LPARAM lParam) override;
+    void OnPaint() override;
+    HCURSOR OnQueryDragIcon() override;
+    void OnDestroy() override;
+    void OnTimer(UINT_PTR nIDEvent) override;
+    void OnVScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar) override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    void OnSelChangeLog1();
+    void OnSelChangeLog2();
+    void OnPortSetting();
+    void ExportLog();
+    void OnExit();
+    void OnMonitor();
+    void OnLogSetting();
+    void OnLogClear();
+    void OnVersion();
+
+private:
+    void AddAboutItem();
+    void BuildLayout();
+    void SavePlacement();
+    void AttachLogHost();
+    void SyncTopIndex(CLogListBox& from, CLogListBox& to);
+
+public:
+    CStatic m_stHeader2;
+    CStatic m_stHeader1;
+    CLogListBox m_lbLog1;
+    CLogListBox m_lbLog2;
+    HICON m_hIcon;
+    // Read by the traffic log from the relays' event threads.
+    volatile bool m_bMonitor;
+
+private:
+    // Declared before the relays so that it outlives them: a relay's event thread
+    // may still hand the log a queued event while the relay is being destroyed.
+    CWindowLogHost m_logHost;
+    CTrafficLog m_log;
+
+public:
+    CLineRelay m_port1;
+    CLineRelay m_port2;
+};
