@@ -81,7 +81,9 @@ CWindowSkin::CWindowSkin()
 void CWindowSkin::SetCaptionPainter(const CCaptionPainter& painter)
 {
     m_captionPainter = painter;
-    m_menuSkin.SetHighlightColors(painter.GetActiveColor(), painter.GetActiveTextColor());
+    // Selected items take the active caption's colour under the highlight text colour,
+    // which stays legible whatever the caption text colour is.
+    m_menuSkin.SetHighlightColors(painter.GetActiveColor(), GetSysColor(COLOR_HIGHLIGHTTEXT));
 }
 
 void CWindowSkin::SetFrameImage(const CSharedBitmap& image)

@@ -27,10 +27,8 @@ shot() {
     import -window root -crop "$geometry" +repage "$OUT/$name.png"
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
-    # Every window gone, so the next shot starts from an empty screen.
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    wineserver -p 120 2>/dev/null || true
+    # Its windows must be gone before the next shot.
+    sleep 1
     echo "$OUT/$name.png"
 }
 
@@ -40,7 +38,7 @@ shot popup-menu      680x340+0+0  wine "$DEMO" menu
 shot port-settings   680x420+0+0  wine "$DEMO" port
 shot log-settings    680x420+0+0  wine "$DEMO" log
 shot about-box       680x340+0+0  wine "$DEMO" about
-shot message-box     680x340+0+0  wine "$DEMO" msgbox
+shot message-box     440x220+420+410 wine "$DEMO" msgbox
 if [ -f "$BUILD/taplinar.exe" ] && [ -f "$ROOT/app/Main.cpp" ]; then
     shot taplinar 900x600+0+0 wine "$BUILD/taplinar.exe"
 fi

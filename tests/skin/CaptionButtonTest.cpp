@@ -101,18 +101,6 @@ TEST(CaptionButtonTest, RectanglesCountNegativePositionsFromTheFarEdges)
     EXPECT_TRUE(IsRectEmpty(&rcHidden));
 }
 
-TEST(CaptionButtonTest, StateImageFollowsDisabledPressedHot)
-{
-    TCaptionButton button = Button(-6, 5);
-    EXPECT_EQ(0, button.GetStateImage());
-    button.hot = true;
-    EXPECT_EQ(2, button.GetStateImage());
-    button.pressed = true;
-    EXPECT_EQ(1, button.GetStateImage());
-    button.enabled = false;
-    EXPECT_EQ(3, button.GetStateImage());
-}
-
 TEST_F(CaptionButtonWindowTest, HitTestAnswersButtonsCaptionAndClient)
 {
     RECT rcWindow = {};

@@ -69,6 +69,8 @@ INT_PTR CALLBACK MainProc(HWND hDlg, UINT nMsg, WPARAM wParam, LPARAM lParam)
         HMENU hFile = GetSubMenu(GetMenu(hDlg), 0);
         RECT rcItem = {};
         GetMenuItemRect(hDlg, GetMenu(hDlg), 0, &rcItem);
+        // The menu loop takes this key first: the first item shows selected.
+        PostMessageA(hDlg, WM_KEYDOWN, VK_DOWN, 0);
         TrackPopupMenu(hFile, TPM_LEFTALIGN | TPM_TOPALIGN, rcItem.left, rcItem.bottom, 0, hDlg,
                        nullptr);
         return TRUE;
@@ -106,6 +108,17 @@ HWND ShowDialog(UINT nId, int x, int y)
     return hDlg;
 }
 
+// A grey backdrop under everything, so that black (inactive) captions show on
+// the photographs; Xvfb's own background is black.
+void ShowBackdrop()
+{
+    HWND hBackdrop = CreateWindowExA(WS_EX_NOACTIVATE, "STATIC", "", WS_POPUP | SS_GRAYRECT, 0, 0,
+                                     GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                     nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetWindowPos(hBackdrop, HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
 void InstallSkin()
 {
     ZEV::TSkinColors colors;
@@ -124,6 +137,7 @@ void InstallSkin()
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int)
 {
     InstallSkin();
+    ShowBackdrop();
     const char* pszMode = lpCmdLine && *lpCmdLine ? lpCmdLine : "main";
     g_hMain = ShowMain();
     SendDlgItemMessageA(g_hMain, IDC_LOG1, LB_SETCOUNT, 3, 0);
