@@ -1,0 +1,60 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "log/LogHost.h"
+
+class CWnd;
+class CLogListBox;
+namespace ZEV {
+class CSerialPort;
+}
+
+// The main window's flush timer. Its WM_TIMER handler must run
+//     KillTimer(IDT_FLUSH); log.FlushPending();
+// on the window thread.
+const UINT_PTR IDT_FLUSH = 1;
+
+// What the log host reaches in the main window; nothing here is owned.
+struct TLogWindows
+{
+    CWnd* pMainWnd = nullptr;                        // owner of the flush timer
+    CLogListBox* pView[2] = {nullptr, nullptr};      // 1000 (port1), 1001 (port2)
+    CWnd* pHeader[2] = {nullptr, nullptr};           // 1007, 1008
+    const volatile bool* pbMonitor = nullptr;        // the monitoring switch
+    const ZEV::CSerialPort* pPort[2] = {nullptr, nullptr};  // give the port names
+};
+
+// The log host over the real windows of the main window:
+//   CMainDlg members (declared before m_log):  CWindowLogHost m_logHost;
+//   in OnInitDialog, after the data exchange and before the relays attach:
+//       TLogWindows w; w.pMainWnd = this; w.pView[0] = &m_lbLog1; ...;
+//       m_logHost.Attach(w); m_log.SetHost(&m_logHost);
+// Settings are read from section "log-setting" of the INI file beside the
+// executable (or of the file given to SetIniPath), anew at every call.
+class CWindowLogHost : public ILogHost
+{
+public:
+    CWindowLogHost() {}
+
+    void Attach(const TLogWindows& windows) { m_windows = windows; }
+    // Empty: the INI file beside the executable.
+    void SetIniPath(const std::string& strPath) { m_strIniPath = strPath; }
+
+    bool PostRow(int nView, const char* pszRow) override;
+    void ResetView(int nView) override;
+    void SetHeaderText(int nView, const char* pszText) override;
+    void StartFlushTimer() override;
+    void StopFlushTimer() override;
+    bool IsMonitoring() override;
+    int ReadLogSetting(const char* pszKey, int nDefault) override;
+    std::string GetPortName(int nIndex) override;
+
+private:
+    HWND GetViewWindow(int nView) const;
+
+    TLogWindows m_windows;
+    std::string m_strIniPath;
+};

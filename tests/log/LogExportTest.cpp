@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "log/LogExport.h"
+#include "log/LogListBox.h"
+#include "support/ZevException.h"
+
+namespace {
+
+const char kParentClass[] = "LogExportTestParent";
+
+void PumpPostedRows()
+{
+    MSG msg;
+    while (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+std::string ReadFile(const std::string& strPath)
+{
+    std::string data;
+    HANDLE h = ::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return data;
+    char buffer[65536];
+    DWORD dwRead = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &dwRead, NULL) && dwRead > 0)
+        data.append(buffer, dwRead);
+    ::CloseHandle(h);
+    return data;
+}
+
+void WriteFile(const std::string& strPath, const std::string& data)
+{
+    HANDLE h = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD dwWritten = 0;
+    ::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &dwWritten, NULL);
+    ::CloseHandle(h);
+}
+
+// A file whose nth write fails as a full disk would.
+class CFailingFile : public ZEV::CFileReadWriter
+{
+public:
+    explicit CFailingFile(int nFailingWrite) : m_nFailingWrite(nFailingWrite) {}
+
+    BOOL WriteFile(HANDLE h, LPCVOID data, DWORD nSize, LPDWORD pWritten, LPOVERLAPPED pOverlapped) override
+    {
+        if (++m_nWrites == m_nFailingWrite) {
+            *pWritten = 0;
+            ::SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        return ZEV::CFileReadWriter::WriteFile(h, data, nSize, pWritten, pOverlapped);
+    }
+
+private:
+    int m_nFailingWrite;
+    int m_nWrites = 0;
+};
+
+class LogExportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = ::GetModuleHandleA(NULL);
+        wc.lpszClassName = kParentClass;
+        ::RegisterClassA(&wc);
+        ASSERT_TRUE(m_parent.CreateEx(0, kParentClass, "export", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, NULL, NULL));
+        const DWORD dwStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT |
+                              LBS_EXTENDEDSEL | LBS_NODATA;
+        for (int i = 0; i < 2; ++i) {
+            m_view[i].SetMaxLines(100000);
+            const RECT rc = {i * 200, 0, i * 200 + 190, 280};
+            ASSERT_TRUE(m_view[i].Create(dwStyle, rc, &m_parent, 1000 + i));
+        }
+        char szTemp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, szTemp);
+        m_strPath = std::string(szTemp) + "log_export_test.txt";
+        ::DeleteFileA(m_strPath.c_str());
+    }
+
+    void TearDown() override
+    {
+        m_parent.DestroyWindow();
+        ::DeleteFileA(m_strPath.c_str());
+    }
+
+    void Fill(int nView, const std::vector<std::string>& rows)
+    {
+        for (const std::string& row : rows)
+            m_view[nView].PostLine(-1, row.c_str());
+        PumpPostedRows();
+        ASSERT_EQ(static_cast<int>(rows.size()), m_view[nView].GetCount());
+    }
+
+    CWnd m_parent;
+    CLogListBox m_view[2];
+    std::string m_strPath;
+};
+
+TEST_F(LogExportTest, LeftRowIsFilledTo70BytesSoTheCommaStandsAtByte71)
+{
+    const std::string companion = "\x81\x40\x84\xAB|000030|";   // 12 bytes
+    const std::string dump = "\x81\x40\x84\xAB|000030| 0000 : 41 42 -- -- -- -- -- -- -- -- -- -- -- -- -- --  : AB";
+    const std::string seventy(70, 'x');
+    Fill(0, {companion, seventy});
+    Fill(1, {dump, "r"});
+    WriteLogFile(m_strPath.c_str(), m_view[0], m_view[1]);
+
+    EXPECT_EQ(companion + std::string(58, ' ') + "," + dump + "\r\n" + seventy + ",r\r\n", ReadFile(m_strPath));
+}
+
+TEST_F(LogExportTest, LongerLeftRowIsWrittenWholeAndMissingRightRowsAreEmpty)
+{
+    const std::string longRow = "\x81\x40\x84\xAB|------| 0000 : 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50  : ABCDEFGHIJKLMNOP";
+    ASSERT_GT(longRow.size(), 70u);
+    Fill(0, {longRow, "a", "b"});
+    Fill(1, {"right"});
+    WriteLogFile(m_strPath.c_str(), m_view[0], m_view[1]);
+
+    const std::string pad69(69, ' ');
+    EXPECT_EQ(longRow + ",right\r\n" + "a" + pad69 + ",\r\n" + "b" + pad69 + ",\r\n", ReadFile(m_strPath));
+}
+
+TEST_F(LogExportTest, ExistingFileIsReplacedWhole)
+{
+    WriteFile(m_strPath, std::string(5000, 'o'));
+    Fill(0, {""});
+    Fill(1, {""});
+    WriteLogFile(m_strPath.c_str(), m_view[0], m_view[1]);
+    EXPECT_EQ(std::string(70, ' ') + ",\r\n", ReadFile(m_strPath));
+}
+
+TEST_F(LogExportTest, HundredThousandRowsPerViewGiveAsManyLines)
+{
+    for (int i = 0; i < 100000; i += 1000) {
+        for (int j = i; j < i + 1000; ++j) {
+            m_view[0].PostLine(-1, ("L" + std::to_string(j)).c_str());
+            m_view[1].PostLine(-1, ("R" + std::to_string(j)).c_str());
+        }
+        PumpPostedRows();
+    }
+    ASSERT_EQ(100000, m_view[0].GetCount());
+    WriteLogFile(m_strPath.c_str(), m_view[0], m_view[1]);
+
+    const std::string data = ReadFile(m_strPath);
+    size_t nLines = 0;
+    for (size_t pos = data.find("\r\n"); pos != std::string::npos; pos = data.find("\r\n", pos + 2))
+        ++nLines;
+    EXPECT_EQ(100000u, nLines);
+    EXPECT_EQ(0u, data.find("L0" + std::string(68, ' ') + ",R0\r\n"));
+    const std::string last = "L99999" + std::string(64, ' ') + ",R99999\r\n";
+    EXPECT_EQ(data.size() - last.size(), data.rfind(last));
+}
+
+TEST_F(LogExportTest, WriteFailureReachesTheCallerAndKeepsTheLinesWrittenBefore)
+{
+    Fill(0, {"one", "two", "three"});
+    Fill(1, {"1", "2", "3"});
+    CFailingFile file(3);
+    try {
+        WriteLogFile(file, m_strPath.c_str(), m_view[0], m_view[1]);
+        FAIL() << "the failed write was not reported";
+    } catch (const ZEV::CWriteFailureException& e) {
+        EXPECT_EQ(ERROR_DISK_FULL, e.GetValue());
+    }
+    EXPECT_FALSE(file.IsOpened());
+    const std::string pad(67, ' ');
+    EXPECT_EQ("one" + pad + ",1\r\n" + "two" + pad + ",2\r\n", ReadFile(m_strPath));
+}
+
+TEST_F(LogExportTest, FileThatCannotBeCreatedIsReportedAsIoFailure)
+{
+    Fill(0, {"row"});
+    Fill(1, {"row"});
+    const std::string strPath = m_strPath + ".missing\\sub\\log.txt";
+    EXPECT_THROW(WriteLogFile(strPath.c_str(), m_view[0], m_view[1]), ZEV::CIoFailureException);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(strPath.c_str()));
+}
+
+} // namespace

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/Static.h"
+#include "log/LogListBox.h"
+#include "log/TrafficLog.h"
+#include "log/WindowLogHost.h"
+#include "serial/SerialPort.h"
+#include "settings/ProfileKeys.h"
+
+namespace {
+
+const char kMainClass[] = "TrafficLogWindowTestMain";
+CTrafficLog* g_pLog = nullptr;
+
+// The part of the main window that the log relies on: its flush timer.
+LRESULT CALLBACK MainProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (nMsg == WM_TIMER && wParam == IDT_FLUSH) {
+        ::KillTimer(hWnd, IDT_FLUSH);
+        if (g_pLog != nullptr)
+            g_pLog->FlushPending();
+        return 0;
+    }
+    return ::DefWindowProcA(hWnd, nMsg, wParam, lParam);
+}
+
+void PumpFor(DWORD dwMs)
+{
+    const DWORD dwStart = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        const DWORD dwElapsed = GetTickCount() - dwStart;
+        if (dwElapsed >= dwMs)
+            return;
+        ::MsgWaitForMultipleObjects(0, NULL, FALSE, dwMs - dwElapsed, QS_ALLINPUT);
+    }
+}
+
+// Pumps until no row is queued for the views any more.
+void PumpUntilIdle()
+{
+    MSG msg;
+    do {
+        PumpFor(20);
+    } while (::PeekMessageA(&msg, NULL, WM_POSTLINE, WM_POSTLINE, PM_NOREMOVE));
+}
+
+std::string Text(CLogListBox& view, int nIndex)
+{
+    std::string str;
+    view.GetLineText(nIndex, str);
+    return str;
+}
+
+class TrafficLogWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = MainProc;
+        wc.hInstance = ::GetModuleHandleA(NULL);
+        wc.lpszClassName = kMainClass;
+        ::RegisterClassA(&wc);
+        ASSERT_TRUE(m_main.CreateEx(0, kMainClass, "main", WS_OVERLAPPEDWINDOW, 0, 0, 600, 300, NULL, NULL));
+        const DWORD dwStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_OWNERDRAWFIXED |
+                              LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL | LBS_NODATA;
+        for (int i = 0; i < 2; ++i) {
+            m_view[i].SetMaxLines(100000);
+            const RECT rcView = {i * 300, 20, i * 300 + 290, 280};
+            ASSERT_TRUE(m_view[i].Create(dwStyle, rcView, &m_main, 1000 + i));
+            const RECT rcLabel = {i * 300, 0, i * 300 + 290, 18};
+            ASSERT_TRUE(m_label[i].Create(" L H", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, rcLabel, &m_main, 1007 + i));
+        }
+        char szTemp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, szTemp);
+        m_strIni = std::string(szTemp) + "trafficlog_window_test.ini";
+        ::DeleteFileA(m_strIni.c_str());
+
+        ZEV::TPortSetting setting;
+        setting.strPortName = "\\\\.\\COM3";
+        m_port[0].SetPortSetting(setting);
+        setting.strPortName = "\\\\.\\COM4";
+        m_port[1].SetPortSetting(setting);
+
+        TLogWindows windows;
+        windows.pMainWnd = &m_main;
+        windows.pView[0] = &m_view[0];
+        windows.pView[1] = &m_view[1];
+        windows.pHeader[0] = &m_label[0];
+        windows.pHeader[1] = &m_label[1];
+        windows.pbMonitor = &m_bMonitor;
+        windows.pPort[0] = &m_port[0];
+        windows.pPort[1] = &m_port[1];
+        m_host.Attach(windows);
+        m_host.SetIniPath(m_strIni);
+        m_log.SetHost(&m_host);
+        g_pLog = &m_log;
+    }
+
+    void TearDown() override
+    {
+        g_pLog = nullptr;
+        m_main.DestroyWindow();
+        ::DeleteFileA(m_strIni.c_str());
+    }
+
+    void WriteSetting(const char* pszKey, const char* pszValue)
+    {
+        ::WritePrivateProfileStringA(ZEV::INI_SECTION_LOG_SETTING, pszKey, pszValue, m_strIni.c_str());
+    }
+
+    std::string Label(int i)
+    {
+        char sz[256] = {};
+        ::GetWindowTextA(m_label[i].GetSafeHwnd(), sz, sizeof sz);
+        return sz;
+    }
+
+    void Byte(int nPort, BYTE c) { m_log.OnLineData(nPort, 1, &c); }
+
+    CWnd m_main;
+    CLogListBox m_view[2];
+    CStatic m_label[2];
+    ZEV::CSerialPort m_port[2];
+    volatile bool m_bMonitor = true;
+    std::string m_strIni;
+    CWindowLogHost m_host;
+    CTrafficLog m_log;
+};
+
+TEST_F(TrafficLogWindowTest, FlushTimerOfTheWindowWritesTheBlockIntoBothViews)
+{
+    WriteSetting(ZEV::INI_KEY_DATA_WIDTH, "0");
+    m_log.LoadDumpSettings();
+    const bool cts[2] = {false, true};
+    const bool dsr[2] = {true, false};
+    m_log.MarkOpen(cts, dsr);
+    Byte(0, 'H');
+    Byte(0, 'i');
+    PumpFor(400);
+
+    ASSERT_EQ(3, m_view[0].GetCount());
+    ASSERT_EQ(3, m_view[1].GetCount());
+    EXPECT_EQ("----- Open -----", Text(m_view[0], 0));
+    EXPECT_EQ("\x81\x40\x84\xAB|", Text(m_view[0], 1));
+    EXPECT_EQ("\x84\xAB\x81\x40|", Text(m_view[1], 1));
+    EXPECT_EQ("\x81\x40\x84\xAB|------| 0000 : 48 69 -- -- -- -- -- -- -- -- -- -- -- -- -- --  : Hi",
+              Text(m_view[0], 2));
+    EXPECT_EQ("\x84\xAB\x81\x40|------|", Text(m_view[1], 2));
+    EXPECT_EQ(" L H     <\\\\.\\COM3>        DTR(LOW)", Label(0));
+    EXPECT_EQ(" L H     <\\\\.\\COM4>        DTR(HI)", Label(1));
+}
+
+TEST_F(TrafficLogWindowTest, SettingsComeFromTheIniFile)
+{
+    m_log.LoadDumpSettings();
+    EXPECT_EQ(8u, m_log.GetLineBytes());
+    EXPECT_FALSE(m_log.IsFullDump());
+
+    WriteSetting(ZEV::INI_KEY_DATA_WIDTH, "0");
+    WriteSetting(ZEV::INI_KEY_DATA_VIEW_TYPE, "1");
+    WriteSetting(ZEV::INI_KEY_SIGNAL_MODE, "1");
+    const bool cts[2] = {true, true};
+    m_log.ApplyLogSettings(cts);
+    EXPECT_EQ(16u, m_log.GetLineBytes());
+    EXPECT_TRUE(m_log.IsFullDump());
+    EXPECT_EQ("    |", m_log.GetSignalColumn(0));
+    PumpUntilIdle();
+    EXPECT_EQ(0, m_view[0].GetCount());
+}
+
+TEST_F(TrafficLogWindowTest, HeaderIsSetFromAnEventThreadWhileTheWindowThreadRuns)
+{
+    const bool off[2] = {false, false};
+    m_log.MarkOpen(off, off);
+    std::atomic<bool> bDone(false);
+    std::thread events([&] {
+        m_log.OnDsrChanged(1, true);
+        bDone = true;
+    });
+    for (int i = 0; i < 100 && !bDone; ++i)
+        PumpFor(20);
+    events.join();
+    EXPECT_EQ(" L H     <\\\\.\\COM4>        DTR(LOW)", Label(1));
+}
+
+TEST_F(TrafficLogWindowTest, ClearLogDropsRowsStillQueuedForTheViews)
+{
+    const bool off[2] = {false, false};
+    m_log.MarkOpen(off, off);
+    m_log.MarkPause();
+    Byte(1, 'z');
+    m_log.ClearLog();
+    PumpUntilIdle();
+    EXPECT_EQ(0, m_view[0].GetCount());
+    EXPECT_EQ(0, m_view[1].GetCount());
+
+    PumpFor(300);
+    ASSERT_EQ(1, m_view[0].GetCount());
+    ASSERT_EQ(1, m_view[1].GetCount());
+    EXPECT_EQ(0u, Text(m_view[1], 0).find("\x81\x40\x84\xAB|------| 0000 : 7A"));
+}
+
+// One relay's event thread: bytes with short pauses, now and then a CTS change.
+void DriveEvents(CTrafficLog& log, int nPort, std::atomic<bool>& bRun)
+{
+    unsigned n = 0;
+    while (bRun) {
+        const BYTE c = static_cast<BYTE>('0' + n % 10);
+        log.OnLineData(nPort, 1, &c);
+        if (++n % 61 == 0)
+            log.OnCtsChanged(nPort, n % 2 == 0);
+        if (n % 7 == 0)
+            Sleep(1);
+    }
+}
+
+TEST_F(TrafficLogWindowTest, ViewsEndWithTheSameRowsWhenTwoEventThreadsAndTheWindowThreadRun)
+{
+    const bool off[2] = {false, false};
+    m_log.MarkOpen(off, off);
+    std::atomic<bool> bRun(true);
+    std::thread port1(DriveEvents, std::ref(m_log), 0, std::ref(bRun));
+    std::thread port2(DriveEvents, std::ref(m_log), 1, std::ref(bRun));
+    const DWORD dwStart = GetTickCount();
+    bool bCleared = false;
+    while (GetTickCount() - dwStart < 3000) {
+        PumpFor(50);
+        m_log.MarkPause();
+        if (!bCleared && GetTickCount() - dwStart > 1000) {
+            m_log.ClearLog();
+            bCleared = true;
+        }
+    }
+    bRun = false;
+    port1.join();
+    port2.join();
+    PumpFor(300);
+    PumpUntilIdle();
+
+    const int nCount = m_view[0].GetCount();
+    ASSERT_GT(nCount, 100);
+    ASSERT_EQ(nCount, m_view[1].GetCount());
+    int nPairs = 0;
+    for (int i = 0; i < nCount; ++i) {
+        const std::string left = Text(m_view[0], i);
+        const std::string right = Text(m_view[1], i);
+        if (left.size() < 12 || right.size() < 12)
+            continue;
+        ASSERT_EQ(left.substr(5, 7), right.substr(5, 7)) << "row " << i;
+        ++nPairs;
+    }
+    EXPECT_GT(nPairs, 100);
+}
+
+} // namespace
