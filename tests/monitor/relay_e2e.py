@@ -4,7 +4,7 @@ the two devices played from here. 1 MiB goes each way at the same time and
 must arrive complete, in order and without duplicates; every byte must also
 have been reported to the listener.
 
-usage: relay_e2e.py BUILD HOST_EXE
+usage: relay_e2e.py BUILD HOST_EXE [SIZE]
 """
 import os
 import random
@@ -19,13 +19,15 @@ SIZE = 1 << 20
 # One byte per pass costs about 68 us of device calls under Wine, and both
 # directions share two busy cores: allow well under 1 KB/s.
 DEADLINE = 1000
+# Once everything arrived, a further byte (a duplicate) is waited for this long.
+QUIET = 5
 
 
-def pattern(seed):
+def pattern(seed, size):
     # Every byte value, also XON/XOFF and NUL, in a sequence whose every
     # position is recognisable: reordering or duplication shows as a mismatch.
     rnd = random.Random(seed)
-    return bytes(rnd.getrandbits(8) for _ in range(SIZE))
+    return rnd.randbytes(size)
 
 
 def first_difference(sent, got):
@@ -37,13 +39,14 @@ def first_difference(sent, got):
 
 def main():
     build, host_exe = sys.argv[1], sys.argv[2]
+    size = int(sys.argv[3]) if len(sys.argv) > 3 else SIZE
     pair = relay_rig.WinePair(build, host_exe)
     failures = []
     try:
         pair.map_ports()
         pair.start()
         dev1, dev2 = pair.devices
-        data = {0: pattern(1), 1: pattern(2)}
+        data = {0: pattern(1, size), 1: pattern(2, size)}
         received = {}
         written = {}
         deadline = time.monotonic() + DEADLINE
@@ -53,7 +56,7 @@ def main():
 
         def receive(i, dev):
             # A little more than was sent, so that duplicates are seen too.
-            received[i] = relay_rig.read_count(dev.master, SIZE + 1, deadline, quiet=30)
+            received[i] = relay_rig.read_count(dev.master, size + 1, deadline, quiet=QUIET)
 
         threads = [threading.Thread(target=send, args=(0, dev1)),
                    threading.Thread(target=send, args=(1, dev2)),
@@ -70,15 +73,15 @@ def main():
         for i, name in ((0, "port1 -> port2"), (1, "port2 -> port1")):
             got = received.get(i, b"")
             print("%s: wrote %d, received %d in %.1f s" % (name, written.get(i, 0), len(got), elapsed))
-            if written.get(i) != SIZE:
+            if written.get(i) != size:
                 failures.append("%s: only %d bytes could be written" % (name, written.get(i, 0)))
             if got != data[i]:
                 failures.append("%s: %d bytes received, first difference at %d"
                                 % (name, len(got), first_difference(data[i], got)))
         print(out.strip())
         reported = [line for line in out.splitlines() if line.startswith("reported ")]
-        if reported != ["reported %d %d" % (SIZE, SIZE)]:
-            failures.append("listener saw %r, expected %d bytes per port" % (reported, SIZE))
+        if reported != ["reported %d %d" % (size, size)]:
+            failures.append("listener saw %r, expected %d bytes per port" % (reported, size))
         if "closed" not in out.split():
             failures.append("relay host did not shut down cleanly")
     finally:

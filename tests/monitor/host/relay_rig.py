@@ -174,10 +174,7 @@ class WinePair:
         if not self.proc:
             return ""
         try:
-            self.proc.stdin.close()
-        except OSError:
-            pass
-        try:
+            # communicate closes the host's input, which ends it.
             out, _ = self.proc.communicate(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.proc.kill()
