@@ -1,0 +1,243 @@
+#include "log/LogListBox.h"
+
+#include "support/ZevException.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const int INITIAL_CAPACITY = 10000;
+
+int LinesToDrop(int nMaxLines)
+{
+    return nMaxLines <= 1000 ? 5 : 20;
+}
+
+} // namespace
+
+CLogListBox::CLogListBox()
+    : m_nItemHeight(-1), m_lines(INITIAL_CAPACITY), m_nMargin(0), m_cxClient(-1), m_cyClient(-1)
+{
+}
+
+bool CLogListBox::PostLine(int nPosition, const char* pszText)
+{
+    char* pCopy = ZEV::CSharedText::Duplicate(pszText);
+    if (::PostMessageA(m_hWnd, WM_POSTLINE, static_cast<WPARAM>(nPosition),
+                       reinterpret_cast<LPARAM>(pCopy)))
+        return true;
+    ZEV::CSharedText::FreeBuffer(pCopy);
+    return false;
+}
+
+void CLogListBox::SetMaxLines(int nMaxLines)
+{
+    CDelayDrawListBox::SetMaxLines(nMaxLines);
+    m_lines.SetCapacity(nMaxLines);
+    // A box already on screen must forget the lines it just lost.
+    if (m_hWnd != NULL)
+        SendMessage(LB_SETCOUNT, 0);
+}
+
+const ZEV::CSharedText* CLogListBox::LineAt(WPARAM nIndex) const
+{
+    if (nIndex >= static_cast<WPARAM>(m_lines.GetCount()))
+        return nullptr;
+    const ZEV::CSharedText* pLine = m_lines.GetAt(static_cast<int>(nIndex));
+    if (pLine == nullptr)
+        throw ZEV::CIndexOutOfBoundsException();
+    return pLine;
+}
+
+void CLogListBox::GetLineText(int nIndex, std::string& strText)
+{
+    if (nIndex < 0)
+        return;
+    if (const ZEV::CSharedText* pLine = LineAt(static_cast<WPARAM>(nIndex)))
+        strText.assign(pLine->GetText(), pLine->GetLength());
+}
+
+int CLogListBox::CopyLineText(int nIndex, char* pBuffer)
+{
+    const ZEV::CSharedText* pLine = nIndex >= 0 ? LineAt(static_cast<WPARAM>(nIndex)) : nullptr;
+    if (pLine == nullptr)
+        return LB_ERR;
+    std::memcpy(pBuffer, pLine->GetText(), pLine->GetLength() + 1);
+    return static_cast<int>(pLine->GetLength());
+}
+
+LRESULT CLogListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_POSTLINE:
+        OnPostLine(reinterpret_cast<char*>(lParam));
+        return 0;
+    case WM_SIZE:
+        m_cxClient = LOWORD(lParam);
+        m_cyClient = HIWORD(lParam);
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        break;
+    case WM_SETFONT:
+        return OnSetFont(wParam, lParam);
+    case WM_ERASEBKGND:
+        return OnEraseBackground(reinterpret_cast<HDC>(wParam));
+    case LB_DELETESTRING:
+        return OnDeleteString(wParam, lParam);
+    case LB_RESETCONTENT:
+        return OnResetContent(wParam, lParam);
+    case LB_GETTEXT:
+        return OnGetText(wParam, lParam);
+    case LB_GETTEXTLEN:
+        return OnGetTextLen(wParam);
+    default:
+        break;
+    }
+    return CDelayDrawListBox::WindowProc(message, wParam, lParam);
+}
+
+void CLogListBox::OnPostLine(char* pszText)
+{
+    if (pszText == nullptr)
+        return;
+    ZEV::CSharedText line = ZEV::CSharedText::Adopt(pszText);
+    int nIndex = m_lines.Add(line);
+    if (nIndex < 0) {
+        m_lines.Pop(LinesToDrop(m_nMaxLines));
+        nIndex = m_lines.Add(line);
+        if (nIndex < 0)
+            return;  // no room even so: the line is dropped
+    }
+    SendMessage(LB_SETCOUNT, m_lines.GetCount());
+    // The system keeps the last page full, so this shows the newest line.
+    SetTopIndex(nIndex);
+    if (m_nItemHeight < 0)
+        MeasureRows();
+    ScheduleRepaint();
+}
+
+void CLogListBox::AfterLinesChanged()
+{
+    SendMessage(LB_SETCOUNT, m_lines.GetCount());
+    if (m_nItemHeight < 0)
+        MeasureRows();
+    ScheduleRepaint();
+}
+
+void CLogListBox::MeasureRows()
+{
+    HFONT hFont = GetFont();
+    LOGFONTA lf = {};
+    if (hFont == NULL || ::GetObjectA(hFont, sizeof lf, &lf) == 0)
+        ::GetObjectA(::GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
+    m_nItemHeight = std::abs(static_cast<int>(lf.lfHeight)) + 2 * m_nMargin;
+    SendMessage(LB_SETITEMHEIGHT, 0, MAKELPARAM(m_nItemHeight, 0));
+}
+
+LRESULT CLogListBox::OnDeleteString(WPARAM wParam, LPARAM lParam)
+{
+    if (lParam == PASS_THROUGH_MARK)
+        return CDelayDrawListBox::WindowProc(LB_DELETESTRING, wParam, lParam);
+    if (wParam < static_cast<WPARAM>(m_lines.GetCount())) {
+        m_lines.RemoveAt(static_cast<int>(wParam));
+        AfterLinesChanged();
+    }
+    return 0;
+}
+
+LRESULT CLogListBox::OnResetContent(WPARAM wParam, LPARAM lParam)
+{
+    if (lParam != PASS_THROUGH_MARK && !m_lines.IsEmpty()) {
+        m_lines.RemoveAll();
+        AfterLinesChanged();
+    }
+    return CDelayDrawListBox::WindowProc(LB_RESETCONTENT, wParam, lParam);
+}
+
+LRESULT CLogListBox::OnGetText(WPARAM wParam, LPARAM lParam)
+{
+    const ZEV::CSharedText* pLine = LineAt(wParam);
+    if (pLine == nullptr)
+        return LB_ERR;
+    std::memcpy(reinterpret_cast<char*>(lParam), pLine->GetText(), pLine->GetLength() + 1);
+    return static_cast<LRESULT>(pLine->GetLength());
+}
+
+LRESULT CLogListBox::OnGetTextLen(WPARAM wParam)
+{
+    const ZEV::CSharedText* pLine = LineAt(wParam);
+    return pLine != nullptr ? static_cast<LRESULT>(pLine->GetLength()) : LB_ERR;
+}
+
+LRESULT CLogListBox::OnSetFont(WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = CDelayDrawListBox::WindowProc(WM_SETFONT, wParam, lParam);
+    m_nItemHeight = -1;
+    SendMessage(LB_SETCOUNT, m_lines.GetCount());
+    MeasureRows();
+    ScheduleRepaint();
+    return result;
+}
+
+LRESULT CLogListBox::OnEraseBackground(HDC hDC)
+{
+    // Rows paint themselves in DrawItem; erasing only what lies below the
+    // last row keeps them from flickering.
+    if (m_cxClient < 0) {
+        RECT rc;
+        GetClientRect(&rc);
+        m_cxClient = rc.right - rc.left;
+        m_cyClient = rc.bottom - rc.top;
+    }
+    int y = (m_lines.GetCount() - GetTopIndex()) * m_nItemHeight;
+    if (y < 0)
+        y = 0;
+    if (y < m_cyClient)
+        ::PatBlt(hDC, 0, y, m_cxClient, m_cyClient - y, PATCOPY);
+    return 0;
+}
+
+void CLogListBox::OnDestroy()
+{
+    // Lines still queued for this window would otherwise be lost with it.
+    MSG msg;
+    while (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE))
+        ZEV::CSharedText::FreeBuffer(reinterpret_cast<char*>(msg.lParam));
+    CDelayDrawListBox::OnDestroy();
+}
+
+void CLogListBox::DrawItem(LPDRAWITEMSTRUCT p)
+{
+    if (p->CtlType != ODT_LISTBOX || p->hwndItem != m_hWnd ||
+        p->itemID >= static_cast<UINT>(m_lines.GetCount()))
+        return;
+    const ZEV::CSharedText* pLine = LineAt(p->itemID);
+    bool bSelected = (p->itemState & ODS_SELECTED) != 0;
+    COLORREF crOldText = ::SetTextColor(p->hDC, ::GetSysColor(bSelected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    int nOldMode = ::SetBkMode(p->hDC, TRANSPARENT);
+    ::FillRect(p->hDC, &p->rcItem, ::GetSysColorBrush(bSelected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    RECT rcText = p->rcItem;
+    rcText.top += m_nMargin;
+    ::DrawTextA(p->hDC, pLine->GetText(), static_cast<int>(pLine->GetLength()), &rcText,
+                DT_NOPREFIX | DT_SINGLELINE);
+    if (p->itemState & ODS_FOCUS) {
+        ::SetTextColor(p->hDC, RGB(0, 0, 0));
+        ::DrawFocusRect(p->hDC, &p->rcItem);
+    }
+    ::SetBkMode(p->hDC, nOldMode);
+    ::SetTextColor(p->hDC, crOldText);
+}
+
+void CLogListBox::MeasureItem(LPMEASUREITEMSTRUCT)
+{
+}
+
+void CLogListBox::PostNcDestroy()
+{
+    m_lines.RemoveAll();
+    m_nRedrawLock = 0;
+    CDelayDrawListBox::PostNcDestroy();
+}
