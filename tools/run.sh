@@ -14,6 +14,7 @@ TALK_SECONDS=${TALK_SECONDS:-10}
 
 build() {
     "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
+    cmake "$BUILD" >/dev/null            # new folders of tests or tools join the build
     cmake --build "$BUILD" --target taplinar tapctl -j2 >/dev/null
 }
 
@@ -35,9 +36,8 @@ headless() {
     sleep "$TALK_SECONDS"
     local log_path="$DEMO/taplinar-demo-log.txt" shot="$DEMO/taplinar-demo.png"
     rm -f "$log_path"
+    import -window root -crop 1000x640+0+0 "$shot"
     wine "$BUILD/tools/tapctl.exe" export "$(winepath -w "$log_path" 2>/dev/null)" >/dev/null
-    sleep 1
-    import -window root "$shot"
     wine "$BUILD/tools/tapctl.exe" quit || kill "$tap" 2>/dev/null || true
     echo "screenshot: $shot"
     echo "exported log: $log_path"
@@ -51,6 +51,10 @@ fi
 build
 mkdir -p "$DEMO"
 cp "$BUILD/taplinar.exe" "$DEMO/taplinar.exe"
+# A first start gets a roomy window; later starts keep where the user left it.
+if [ ! -f "$DEMO/taplinar.ini" ]; then
+    printf '[main-dlg]\r\nValid=1\r\nSX=0\r\nSY=0\r\nEX=1000\r\nEY=640\r\nShow=1\r\nMaximize=0\r\n' > "$DEMO/taplinar.ini"
+fi
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT

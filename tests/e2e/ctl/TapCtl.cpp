@@ -49,6 +49,9 @@ int Export(CAppDriver& app, const std::string& strPath)
     std::string strMessage = GetMessageText(hBox);
     printf("%s\n", strMessage.c_str());
     app.ClickButton(hBox, IDOK);
+    for (int i = 0; i < 100 && IsWindow(hBox); ++i) {
+        Sleep(50);
+    }
     return strMessage == "保存しました。" ? 0 : 1;
 }
 
