@@ -19,112 +19,12 @@ protected:
         ASSERT_NE(INVALID_HANDLE_VALUE, m_h1);
     }
 
-    void HoldForCts(HANDLE h, DWORD dwConstant)
-    {
-        DCB dcb = {};
-        ASSERT_TRUE(m_sim.GetCommState(h, &dcb));
-        dcb.fOutxCtsFlow = 1;
-        ASSERT_TRUE(m_sim.SetCommState(h, &dcb));
-        COMMTIMEOUTS timeouts = {};
-        timeouts.WriteTotalTimeoutConstant = dwConstant;
-        ASSERT_TRUE(m_sim.SetCommTimeouts(h, &timeouts));
-    }
-
     CSimPortPair m_sim;
     HANDLE m_h0 = INVALID_HANDLE_VALUE;
     HANDLE m_h1 = INVALID_HANDLE_VALUE;
 };
 
 } // namespace
-
-TEST_F(SimPortPairTest, PortsOpenExclusivelyAndClosedHandlesFail)
-{
-    EXPECT_EQ(INVALID_HANDLE_VALUE, m_sim.OpenPort("\\\\.\\COM1"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_EQ(INVALID_HANDLE_VALUE, m_sim.OpenPort("\\\\.\\COM9"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-
-    ASSERT_TRUE(m_sim.CloseHandle(m_h0));
-    DWORD dwStatus = 0;
-    EXPECT_FALSE(m_sim.GetCommModemStatus(m_h0, &dwStatus));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
-    HANDLE hAgain = m_sim.OpenPort("\\\\.\\COM1");
-    EXPECT_NE(INVALID_HANDLE_VALUE, hAgain);
-    EXPECT_NE(m_h0, hAgain);
-}
-
-TEST_F(SimPortPairTest, DeviceOutputsAreThePortsModemInputs)
-{
-    DWORD dwStatus = 0xFF;
-    ASSERT_TRUE(m_sim.GetCommModemStatus(m_h1, &dwStatus));
-    EXPECT_EQ(0u, dwStatus);
-    m_sim.SetDeviceRts(1, true);
-    ASSERT_TRUE(m_sim.GetCommModemStatus(m_h1, &dwStatus));
-    EXPECT_EQ(static_cast<DWORD>(MS_CTS_ON), dwStatus);
-    m_sim.SetDeviceDtr(1, true);
-    ASSERT_TRUE(m_sim.GetCommModemStatus(m_h1, &dwStatus));
-    EXPECT_EQ(static_cast<DWORD>(MS_CTS_ON | MS_DSR_ON), dwStatus);
-    // Port 0 is a device of its own.
-    ASSERT_TRUE(m_sim.GetCommModemStatus(m_h0, &dwStatus));
-    EXPECT_EQ(0u, dwStatus);
-
-    m_sim.SetFault(1, CSimPortPair::SIM_STATUS_UNREADABLE, true);
-    EXPECT_FALSE(m_sim.GetCommModemStatus(m_h1, &dwStatus));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_GEN_FAILURE), GetLastError());
-}
-
-TEST_F(SimPortPairTest, PortOutputsFollowEscapesAndLineControl)
-{
-    ASSERT_TRUE(m_sim.EscapeCommFunction(m_h0, SETRTS));
-    ASSERT_TRUE(m_sim.EscapeCommFunction(m_h0, SETDTR));
-    EXPECT_TRUE(m_sim.GetPortRts(0));
-    EXPECT_TRUE(m_sim.GetPortDtr(0));
-    EXPECT_FALSE(m_sim.GetPortRts(1));
-
-    DCB dcb = {};
-    m_sim.GetCommState(m_h0, &dcb);
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
-    m_sim.SetCommState(m_h0, &dcb);
-    EXPECT_FALSE(m_sim.GetPortRts(0));
-    EXPECT_TRUE(m_sim.GetPortDtr(0));
-
-    ASSERT_TRUE(m_sim.CloseHandle(m_h0));
-    EXPECT_TRUE(m_sim.GetPortDtr(0));
-}
-
-TEST_F(SimPortPairTest, HeldWriteGoesOutWhenCtsComesOn)
-{
-    HoldForCts(m_h0, 10000);
-    BOOL bOk = FALSE;
-    DWORD dwWritten = 0;
-    std::thread writer([&] { bOk = m_sim.WriteFile(m_h0, "q", 1, &dwWritten); });
-    Sleep(100);
-    EXPECT_EQ("", m_sim.GetDeviceBytes(0));
-    m_sim.SetDeviceRts(0, true);
-    writer.join();
-    EXPECT_TRUE(bOk);
-    EXPECT_EQ(1u, dwWritten);
-    EXPECT_EQ("q", m_sim.GetDeviceBytes(0));
-}
-
-TEST_F(SimPortPairTest, CloseEndsAWriteHeldWithoutTimeLimit)
-{
-    HoldForCts(m_h0, 0);
-    BOOL bOk = TRUE;
-    DWORD dwError = 0;
-    std::thread writer([&] {
-        DWORD dwWritten = 0;
-        bOk = m_sim.WriteFile(m_h0, "q", 1, &dwWritten);
-        dwError = GetLastError();
-    });
-    Sleep(100);
-    m_sim.CloseHandle(m_h0);
-    writer.join();
-    EXPECT_FALSE(bOk);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), dwError);
-    EXPECT_EQ("", m_sim.GetDeviceBytes(0));
-}
 
 TEST_F(SimPortPairTest, PollingThreadsRelayingBothWaysLoseNothing)
 {

@@ -6,7 +6,6 @@ and fails if any of them was skipped or failed.
 
 usage: pty_port.py BUILD TEST_EXE
 """
-import errno
 import os
 import select
 import subprocess
@@ -22,32 +21,13 @@ COM = 31
 MASK = 0x5A
 
 
-def write_all(fd, data):
-    while data:
-        try:
-            n = os.write(fd, data)
-        except BlockingIOError:
-            select.select([], [fd], [], 0.2)
-            continue
-        data = data[n:]
-
-
 def play_device(path, stop):
-    fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    fd = os.open(path, os.O_RDWR | os.O_NOCTTY)
     try:
         while not stop.is_set():
             r, _, _ = select.select([fd], [], [], 0.2)
-            if fd not in r:
-                continue
-            try:
-                data = os.read(fd, 4096)
-            except BlockingIOError:
-                continue
-            except OSError as e:
-                if e.errno == errno.EIO:
-                    continue
-                raise
-            write_all(fd, bytes(b ^ MASK for b in data))
+            if fd in r:
+                os.write(fd, bytes(b ^ MASK for b in os.read(fd, 4096)))
     finally:
         os.close(fd)
 
