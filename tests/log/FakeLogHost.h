@@ -4,7 +4,6 @@
 
 #include <deque>
 #include <map>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,15 +12,15 @@
 #include "log/TrafficLog.h"
 #include "support/Tick.h"
 
-// A log host that keeps the rows in memory. Posted rows wait in a queue of
-// limited size, as in a window's message queue, until Pump hands them to the
-// views; the flush timer is a due tick that FireDueTimer honours.
+// A log host that keeps the rows in memory, for one thread. Posted rows wait
+// in a queue of limited size, as in a window's message queue, until Pump
+// hands them to the views; the flush timer is a due tick that FireDueTimer
+// honours.
 class CFakeLogHost : public ILogHost
 {
 public:
     bool PostRow(int nView, const char* pszRow) override
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
         if (m_queue.size() >= m_nQueueLimit)
             return false;
         m_queue.emplace_back(nView, pszRow);
@@ -30,7 +29,6 @@ public:
 
     void ResetView(int nView) override
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
         std::deque<std::pair<int, std::string>> kept;
         for (auto& row : m_queue)
             if (row.first != nView)
@@ -39,30 +37,13 @@ public:
         m_rows[nView].clear();
     }
 
-    void SetHeaderText(int nView, const char* pszText) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_strHeader[nView] = pszText;
-    }
-
-    void StartFlushTimer() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bTimer = true;
-        m_dwTimerDue = ZEV::GetTick() + 100;
-    }
-
-    void StopFlushTimer() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bTimer = false;
-    }
-
+    void SetHeaderText(int nView, const char* pszText) override { m_strHeader[nView] = pszText; }
+    void StartFlushTimer() override { m_bTimer = true; m_dwTimerDue = ZEV::GetTick() + 100; }
+    void StopFlushTimer() override { m_bTimer = false; }
     bool IsMonitoring() override { return m_bMonitoring; }
 
     int ReadLogSetting(const char* pszKey, int nDefault) override
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
         auto it = m_settings.find(pszKey);
         return it == m_settings.end() ? nDefault : it->second;
     }
@@ -72,7 +53,6 @@ public:
     // Hands queued rows to the views, as the window thread would.
     void Pump()
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
         for (auto& row : m_queue)
             m_rows[row.first].push_back(row.second);
         m_queue.clear();
@@ -92,41 +72,22 @@ public:
     }
 
     // What the window does when its flush timer is due: stop it, flush.
-    bool FireDueTimer(CTrafficLog& log)
+    void FireDueTimer(CTrafficLog& log)
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (!m_bTimer || static_cast<LONG>(ZEV::GetTick() - m_dwTimerDue) < 0)
-                return false;
-            m_bTimer = false;
-        }
+        if (!m_bTimer || static_cast<LONG>(ZEV::GetTick() - m_dwTimerDue) < 0)
+            return;
+        m_bTimer = false;
         log.FlushPending();
-        return true;
     }
 
-    void SetSetting(const char* pszKey, int nValue)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_settings[pszKey] = nValue;
-    }
-
-    bool IsTimerRunning()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_bTimer;
-    }
-
-    std::string Header(int nView)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_strHeader[nView];
-    }
+    void SetSetting(const char* pszKey, int nValue) { m_settings[pszKey] = nValue; }
+    bool IsTimerRunning() const { return m_bTimer; }
+    const std::string& Header(int nView) const { return m_strHeader[nView]; }
 
     size_t m_nQueueLimit = static_cast<size_t>(-1);
-    volatile bool m_bMonitoring = true;
+    bool m_bMonitoring = true;
 
 private:
-    std::mutex m_mutex;
     std::deque<std::pair<int, std::string>> m_queue;
     std::vector<std::string> m_rows[2];
     std::string m_strHeader[2];
@@ -142,10 +103,9 @@ public:
     CTestClock() { s_dwNow = 0; m_prev = ZEV::SetTickSource(&CTestClock::Now); }
     ~CTestClock() { ZEV::SetTickSource(m_prev); }
     void Set(DWORD dwNow) { s_dwNow = dwNow; }
-    void Advance(DWORD dwMs) { s_dwNow += dwMs; }
 
 private:
     static DWORD Now() { return s_dwNow; }
-    static inline volatile DWORD s_dwNow = 0;
+    static inline DWORD s_dwNow = 0;
     ZEV::TTickSource m_prev;
 };

@@ -157,21 +157,6 @@ TEST_F(TrafficLogTest, ByteOfOtherPortWritesPendingBlockAtOnce)
     EXPECT_EQ(kOff + "000020|", Left()[1]);
 }
 
-TEST_F(TrafficLogTest, ContinuationRowsCarryBlankTimeColumnInBothViews)
-{
-    OpenWithLinesOff(1);
-    std::vector<BYTE> data;
-    for (int i = 0; i < 10; ++i)
-        data.push_back(static_cast<BYTE>('a' + i));
-    Bytes(1, data);
-    log.FlushPending();
-
-    ASSERT_EQ(2u, Right().size());
-    EXPECT_EQ(kOff + "------| 0000 : 61 62 63 64 65 66 67 68  : abcdefgh", Right()[0]);
-    EXPECT_EQ(kOff + "      | 0008 : 69 6A -- -- -- -- -- --  : ij", Right()[1]);
-    EXPECT_EQ((std::vector<std::string>{kOff + "------|", kOff + "      |"}), Left());
-}
-
 TEST_F(TrafficLogTest, CtsChangeFlushesAndPostsTransitionRowThenColumnFollowsLine)
 {
     OpenWithLinesOff();
@@ -200,6 +185,8 @@ TEST_F(TrafficLogTest, CtsChangeFlushesAndPostsTransitionRowThenColumnFollowsLin
 
 TEST_F(TrafficLogTest, DsrChangeRewritesOnlyTheHeader)
 {
+    log.OnDsrChanged(1, true);
+    EXPECT_EQ("", host.Header(1)) << "the label keeps its dialog text until the ports are opened";
     OpenWithLinesOff();
     Byte(0, 'z');
     log.OnDsrChanged(0, true);
@@ -210,12 +197,6 @@ TEST_F(TrafficLogTest, DsrChangeRewritesOnlyTheHeader)
     log.OnDsrChanged(0, false);
     EXPECT_EQ(" L H     <\\\\.\\COM3>        DTR(HI)", host.Header(0));
     EXPECT_EQ(1u, Left().size());
-}
-
-TEST_F(TrafficLogTest, HeaderKeepsDialogTextUntilPortsAreOpened)
-{
-    log.OnDsrChanged(1, true);
-    EXPECT_EQ("", host.Header(1));
 }
 
 TEST_F(TrafficLogTest, HiddenSignalLinesNeitherWriteNorFlush)
@@ -299,6 +280,10 @@ TEST_F(TrafficLogTest, MonitoringOffDropsBytesButSignalColumnFollowsLine)
 
 TEST_F(TrafficLogTest, ApplyLogSettingsChangesLayoutAndRestatesSignalColumns)
 {
+    log.LoadDumpSettings();
+    EXPECT_EQ(8u, log.GetLineBytes()) << "default";
+    EXPECT_FALSE(log.IsFullDump());
+    EXPECT_EQ(kUnknown, log.GetSignalColumn(0));
     OpenWithLinesOff(0);
     host.SetSetting(ZEV::INI_KEY_DATA_WIDTH, 1);
     host.SetSetting(ZEV::INI_KEY_DATA_VIEW_TYPE, 1);
@@ -317,26 +302,19 @@ TEST_F(TrafficLogTest, ApplyLogSettingsChangesLayoutAndRestatesSignalColumns)
     EXPECT_EQ(kHidden, log.GetSignalColumn(1));
 }
 
-TEST_F(TrafficLogTest, DefaultsAreEightBytesAbbreviatedAndUnknownColumns)
+TEST_F(TrafficLogTest, FloodRefusedByFullQueueArrivesLaterInOrderAndInStep)
 {
-    log.LoadDumpSettings();
-    EXPECT_EQ(8u, log.GetLineBytes());
-    EXPECT_FALSE(log.IsFullDump());
-    EXPECT_EQ(kUnknown, log.GetSignalColumn(0));
-    EXPECT_EQ(kUnknown, log.GetSignalColumn(1));
-}
-
-TEST_F(TrafficLogTest, RowsRefusedByFullQueueArriveLaterInOrderAndInStep)
-{
-    OpenWithLinesOff(1);
+    // 1 MiB without a pause, full dump: far more rows than a window's
+    // posted-message queue (10000) takes at once.
     host.SetSetting(ZEV::INI_KEY_DATA_VIEW_TYPE, 1);
-    log.LoadDumpSettings();
-    host.m_nQueueLimit = 5;
-    std::vector<BYTE> data(8 * 40);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<BYTE>('0' + i / 8 % 10);
+    OpenWithLinesOff(0);
+    host.m_nQueueLimit = 10000;
+    const DWORD kSize = 1 << 20;
+    std::vector<BYTE> data(kSize);
+    for (DWORD i = 0; i < kSize; ++i)
+        data[i] = static_cast<BYTE>('A' + i / 16 % 26);
     clock.Set(100);
-    Bytes(0, data);
+    log.OnLineData(0, kSize, data.data());
     AdvanceTo(200);
     EXPECT_GT(log.GetBacklogSize(), 0u);
     EXPECT_TRUE(host.IsTimerRunning()) << "nothing would retry the refused rows";
@@ -346,13 +324,13 @@ TEST_F(TrafficLogTest, RowsRefusedByFullQueueArriveLaterInOrderAndInStep)
         AdvanceTo(t);
     }
     ASSERT_EQ(0u, log.GetBacklogSize());
-    ASSERT_EQ(40u, Left().size());
-    ASSERT_EQ(40u, Right().size());
-    for (size_t i = 0; i < 40; ++i) {
-        const std::string prefix =
-            kOff + (i == 0 ? "------| " : "      | ") + ZEV::Format("%04X : ", static_cast<unsigned>(i * 8));
-        EXPECT_EQ(0u, Left()[i].rfind(prefix, 0)) << "row " << i << ": " << Left()[i];
-        EXPECT_EQ(kOff + (i == 0 ? "------|" : "      |"), Right()[i]);
+    ASSERT_EQ(kSize / 16, Left().size());
+    ASSERT_EQ(kSize / 16, Right().size());
+    for (size_t i = 0; i < Left().size(); i += 997) {
+        const std::string own = kOff + (i == 0 ? "------| " : "      | ") +
+                                ZEV::Format("%04X : ", static_cast<unsigned>(i * 16 % 0x10000));
+        ASSERT_EQ(0u, Left()[i].rfind(own, 0)) << "row " << i << ": " << Left()[i];
+        ASSERT_EQ(kOff + (i == 0 ? "------|" : "      |"), Right()[i]);
     }
 }
 
