@@ -158,16 +158,6 @@ TEST_F(SerialPortTest, OpenWritesLineSettingsTimeoutsAndClearsFlowAndLineControl
     EXPECT_FALSE(m_sim.GetPortDtr(0));
 }
 
-TEST_F(SerialPortTest, ParityOtherThanNoneSetsTheParityFlag)
-{
-    m_sim.SetDriverDcb(0, DcbWithFlags(0));
-    CSerialPort port;
-    port.SetPortSetting(Setting(COM1, 4800, EVENPARITY));
-    ASSERT_TRUE(port.Open());
-    EXPECT_EQ(EVENPARITY, m_sim.GetDcb(0).Parity);
-    EXPECT_EQ(0x00000002u, FlagWord(m_sim.GetDcb(0)));
-}
-
 TEST_F(SerialPortTest, FailedOpenLeavesThePortAndTheDeviceClosed)
 {
     CHookedPort port;
@@ -203,6 +193,12 @@ TEST_F(SerialPortTest, SameNumberReconfiguresTheOpenHandleAndKeepsTheName)
     EXPECT_EQ(COM1, port.GetPortSetting().strPortName);
     EXPECT_EQ(57600u, m_sim.GetDcb(0).BaudRate);
     EXPECT_EQ(0u, m_sim.GetCallCount(CSimPortPair::SIM_CLOSE));
+
+    // Parity other than none sets fParity.
+    m_sim.SetDriverDcb(0, DcbWithFlags(0));
+    EXPECT_EQ(0u, port.SetPortSetting(Setting(COM1, 4800, EVENPARITY)));
+    EXPECT_EQ(EVENPARITY, m_sim.GetDcb(0).Parity);
+    EXPECT_EQ(0x00000002u, FlagWord(m_sim.GetDcb(0)));
 
     port.m_bAccept = false;
     EXPECT_EQ(21u, port.SetPortSetting(Setting(COM1, 1200)));
