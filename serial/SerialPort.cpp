@@ -212,7 +212,11 @@ DWORD CSerialPort::Send(DWORD dwSize, const void* pData)
 
 DWORD CSerialPort::Receive(DWORD dwSize, void* pBuffer)
 {
+    // A closed port's handle is INVALID_HANDLE_VALUE, which Win32 also takes
+    // for the current process: it is never handed to the driver.
     HANDLE hPort = m_hPort;
+    if (hPort == INVALID_HANDLE_VALUE)
+        return INVALID_SIZE;
     DWORD dwErrors = 0;
     COMSTAT stat = {};
     if (!CommDriver().ClearCommError(hPort, &dwErrors, &stat)) {
@@ -230,9 +234,12 @@ DWORD CSerialPort::Receive(DWORD dwSize, void* pBuffer)
 
 DWORD CSerialPort::GetQueuedSize()
 {
+    HANDLE hPort = m_hPort;
+    if (hPort == INVALID_HANDLE_VALUE)
+        return INVALID_SIZE;
     DWORD dwErrors = 0;
     COMSTAT stat = {};
-    if (!CommDriver().ClearCommError(m_hPort, &dwErrors, &stat))
+    if (!CommDriver().ClearCommError(hPort, &dwErrors, &stat))
         return INVALID_SIZE;
     return stat.cbInQue;
 }
@@ -249,12 +256,18 @@ ELinkState CSerialPort::CheckLink()
     return LINK_UP;
 }
 
-void CSerialPort::Purge() { CommDriver().PurgeComm(m_hPort, PURGE_ALL); }
+void CSerialPort::Purge()
+{
+    HANDLE hPort = m_hPort;
+    if (hPort != INVALID_HANDLE_VALUE)
+        CommDriver().PurgeComm(hPort, PURGE_ALL);
+}
 
 BOOL CSerialPort::IsDsrOn()
 {
+    HANDLE hPort = m_hPort;
     DWORD dwStatus = 0;
-    if (!CommDriver().GetCommModemStatus(m_hPort, &dwStatus))
+    if (hPort == INVALID_HANDLE_VALUE || !CommDriver().GetCommModemStatus(hPort, &dwStatus))
         return FALSE;
     return (dwStatus & MS_DSR_ON) != 0 ? TRUE : FALSE;
 }

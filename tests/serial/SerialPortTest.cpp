@@ -111,6 +111,9 @@ TEST_F(SerialPortTest, FreshOrClosedPortAnswersWithoutTouchingTheDevice)
     EXPECT_EQ(INVALID_SIZE, port.Send(2, "ab"));
     EXPECT_EQ(ZEV::LINK_CLOSED, port.CheckLink());
     EXPECT_FALSE(port.IsDsrOn());
+    port.Purge();
+    // INVALID_HANDLE_VALUE doubles as the current process: never pass it on.
+    EXPECT_EQ(0u, m_sim.GetTotalCallCount());
 }
 
 TEST_F(SerialPortTest, OpenNamesTheChannelAfterThePortAndCloseKeepsIt)
