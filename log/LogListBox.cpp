@@ -21,10 +21,22 @@ CLogListBox::CLogListBox()
 {
 }
 
+CLogListBox::~CLogListBox()
+{
+    // Go while still a log view, so the texts queued for the window are freed.
+    if (m_hWnd != NULL && FromHandlePermanent(m_hWnd) == this && ::IsWindow(m_hWnd))
+        ::DestroyWindow(m_hWnd);
+}
+
 bool CLogListBox::PostLine(int nPosition, const char* pszText)
 {
+    // Without a window PostMessage would post to the calling thread's own
+    // queue, where WM_APP means something else (a relay's event thread).
+    HWND hWnd = m_hWnd;
+    if (hWnd == NULL)
+        return false;
     char* pCopy = ZEV::CSharedText::Duplicate(pszText);
-    if (::PostMessageA(m_hWnd, WM_POSTLINE, static_cast<WPARAM>(nPosition),
+    if (::PostMessageA(hWnd, WM_POSTLINE, static_cast<WPARAM>(nPosition),
                        reinterpret_cast<LPARAM>(pCopy)))
         return true;
     ZEV::CSharedText::FreeBuffer(pCopy);
@@ -83,6 +95,11 @@ LRESULT CLogListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SETFONT:
         return OnSetFont(wParam, lParam);
+    case WM_NCDESTROY:
+        // Other threads may have posted after WM_DESTROY; after this message
+        // their posts fail and they keep their texts.
+        FreeQueuedLines();
+        break;
     case WM_ERASEBKGND:
         return OnEraseBackground(reinterpret_cast<HDC>(wParam));
     case LB_DELETESTRING:
@@ -200,12 +217,17 @@ LRESULT CLogListBox::OnEraseBackground(HDC hDC)
     return 0;
 }
 
-void CLogListBox::OnDestroy()
+void CLogListBox::FreeQueuedLines()
 {
-    // Lines still queued for this window would otherwise be lost with it.
     MSG msg;
     while (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE))
         ZEV::CSharedText::FreeBuffer(reinterpret_cast<char*>(msg.lParam));
+}
+
+void CLogListBox::OnDestroy()
+{
+    // Lines still queued for this window would otherwise be lost with it.
+    FreeQueuedLines();
     CDelayDrawListBox::OnDestroy();
 }
 

@@ -38,6 +38,7 @@ class CLogListBox : public CDelayDrawListBox
 {
 public:
     CLogListBox();
+    ~CLogListBox() override;
 
     // Any thread. False when the line could not be posted (it is freed).
     bool PostLine(int nPosition, const char* pszText);
@@ -72,6 +73,7 @@ private:
     LRESULT OnSetFont(WPARAM wParam, LPARAM lParam);
     LRESULT OnEraseBackground(HDC hDC);
     void OnDestroy() override;
+    void FreeQueuedLines();
     // The ring changed: new count to the system box, row height, repaint.
     void AfterLinesChanged();
     void MeasureRows();

@@ -404,7 +404,7 @@ TEST_F(LogListBoxTest, ScrollBarAndWheelScrollingAreReportedToTheParent)
     EXPECT_EQ(RedrawLock(), 0) << "scrolling leaves drawing on";
 }
 
-TEST_F(LogListBoxTest, TextsStillQueuedWhenTheWindowGoesAreFreed)
+TEST_F(LogListBoxTest, TextsThatCannotBeShownAnyMoreAreFreed)
 {
     HWND hView = m_view.m_hWnd;
     g_nLiveArrays = 0;
@@ -413,11 +413,18 @@ TEST_F(LogListBoxTest, TextsStillQueuedWhenTheWindowGoesAreFreed)
         m_view.PostLine(-1, "queued");
     long nQueued = g_nLiveArrays;
     m_view.DestroyWindow();
-    long nLeft = g_nLiveArrays;
+    long nAfterDestroy = g_nLiveArrays;
+    // Without a window nothing is posted, not even to this thread's queue.
+    bool bPostedWithoutWindow = m_view.PostLine(-1, "too late");
+    long nAfterLatePost = g_nLiveArrays;
     g_bCountArrays = false;
 
     EXPECT_EQ(nQueued, 5);
-    EXPECT_EQ(nLeft, 0);
+    EXPECT_EQ(nAfterDestroy, 0);
+    EXPECT_FALSE(bPostedWithoutWindow);
+    EXPECT_EQ(nAfterLatePost, 0);
     MSG msg;
+    EXPECT_FALSE(::PeekMessageA(&msg, (HWND)-1, WM_POSTLINE, WM_POSTLINE, PM_NOREMOVE))
+        << "no thread message";
     EXPECT_FALSE(::PeekMessageA(&msg, NULL, WM_POSTLINE, WM_POSTLINE, PM_NOREMOVE) && msg.hwnd == hView);
 }
