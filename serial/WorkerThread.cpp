@@ -23,7 +23,7 @@ bool HasEnded(HANDLE hThread)
 } // namespace
 
 CWorkerThread::CWorkerThread()
-    : m_hThread(NULL), m_dwThreadId(0), m_pRunner(nullptr), m_dwExitCode(0)
+    : m_hThread(NULL), m_dwThreadId(0), m_pRunner(nullptr), m_dwExitCode(0), m_hOwnThread(NULL)
 {
 }
 
@@ -31,6 +31,27 @@ CWorkerThread::~CWorkerThread()
 {
     if (m_hThread != NULL && ::GetCurrentThreadId() != m_dwThreadId)
         Stop(15000);
+    ReleaseOwnHandle();
+}
+
+void CWorkerThread::ReleaseOwnHandle()
+{
+    if (m_hOwnThread != NULL)
+        ::CloseHandle(m_hOwnThread);
+    m_hOwnThread = NULL;
+}
+
+// The framework thread's handle is closed by the thread itself as it ends,
+// and its value may then be given to another object; waiting on it,
+// let alone terminating it, could hit something else. So the worker keeps
+// a handle of its own, taken while the thread is still suspended.
+void CWorkerThread::TakeOwnHandle(HANDLE hThread)
+{
+    ReleaseOwnHandle();
+    HANDLE hProcess = ::GetCurrentProcess();
+    if (!::DuplicateHandle(hProcess, hThread, hProcess, &m_hOwnThread, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS))
+        m_hOwnThread = NULL;
 }
 
 BOOL CWorkerThread::SetRunner(IThreadRunner* pRunner)
@@ -73,6 +94,7 @@ BOOL CWorkerThread::Launch()
     // (and delete pThread) before the members are set.
     m_dwThreadId = pThread->m_nThreadID;
     m_hThread = pThread->m_hThread;
+    TakeOwnHandle(pThread->m_hThread);
     pThread->ResumeThread();
     m_pRunner->m_startRendezvous.Exchange(0);
     return TRUE;
@@ -80,8 +102,7 @@ BOOL CWorkerThread::Launch()
 
 void CWorkerThread::SetPriority(int nPriority)
 {
-    HANDLE hThread = m_hThread;
-    if (hThread != NULL && !::SetThreadPriority(hThread, nPriority))
+    if (m_hThread != NULL && !::SetThreadPriority(GetHandle(), nPriority))
         ::GetLastError();
 }
 
@@ -109,8 +130,8 @@ BOOL CWorkerThread::Stop(DWORD dwTimeout)
 {
     if (m_hThread != NULL && ::GetCurrentThreadId() == m_dwThreadId)
         return FALSE;
-    HANDLE hThread = m_hThread;
-    if (hThread != NULL && IsStillActive(hThread)) {
+    HANDLE hThread = GetHandle();
+    if (m_hThread != NULL && IsStillActive(hThread)) {
         // A suspended thread could never see its flag.
         ::ResumeThread(hThread);
         ::SetThreadPriority(hThread, THREAD_PRIORITY_NORMAL);
@@ -118,15 +139,16 @@ BOOL CWorkerThread::Stop(DWORD dwTimeout)
         DWORD nPolls = dwTimeout == 0 ? 0xFFFFFFFF : dwTimeout / POLL_INTERVAL;
         for (DWORD i = 0; i < nPolls; ++i) {
             m_pRunner->m_bCanRun = false;
-            if (m_hThread == NULL || HasEnded(m_hThread))
+            if (m_hThread == NULL || HasEnded(hThread))
                 break;
             ::Sleep(POLL_INTERVAL);
         }
-        if (m_hThread != NULL && !::TerminateThread(m_hThread, 0))
+        if (m_hThread != NULL && !HasEnded(hThread) && !::TerminateThread(hThread, 0))
             ::GetLastError();
     }
     m_hThread = NULL;
     m_dwThreadId = 0;
+    ReleaseOwnHandle();
     return TRUE;
 }
 

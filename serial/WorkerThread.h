@@ -30,7 +30,9 @@ public:
     void SetPriority(int nPriority);
 
     BOOL IsAlive() const { return m_hThread != NULL ? TRUE : FALSE; }
-    HANDLE GetHandle() const { return m_hThread; }
+    // The worker's own handle to its (last) thread, valid until the next
+    // Start, Stop or the destructor.
+    HANDLE GetHandle() const { return m_hOwnThread != NULL ? m_hOwnThread : m_hThread; }
     DWORD GetThreadId() const { return m_dwThreadId; }
     DWORD GetExitCode() const { return m_dwExitCode; }
 
@@ -43,12 +45,15 @@ public:
 
 private:
     static UINT __cdecl ThreadProc(LPVOID pParam);
+    void TakeOwnHandle(HANDLE hThread);
+    void ReleaseOwnHandle();
 
     // Written by the thread when it ends and by Stop; read by other threads.
     HANDLE volatile m_hThread;
     volatile DWORD m_dwThreadId;
     IThreadRunner* m_pRunner;
     volatile DWORD m_dwExitCode;
+    HANDLE m_hOwnThread;
 };
 
 } // namespace ZEV
