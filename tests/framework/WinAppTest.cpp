@@ -53,32 +53,24 @@ HWND TMessageBoxCloser::s_hOwner = NULL;
 
 } // namespace
 
-TEST(WinAppTest, InitInstanceAnsweringFalseEndsWithoutTheMessageLoop)
-{
-    CTestApp app;
-    EXPECT_EQ(AfxWinMain(::GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(""), SW_SHOW), 7);
-    EXPECT_TRUE(app.m_bWasRegistered);
-    EXPECT_EQ(app.m_nInit, 1);
-    EXPECT_EQ(app.m_nRun, 0);
-    EXPECT_EQ(app.m_nExit, 1);
-}
-
-TEST(WinAppTest, InitInstanceAnsweringTrueRunsTheApplication)
-{
-    CTestApp app;
-    app.m_bInitAnswer = TRUE;
-    EXPECT_EQ(AfxWinMain(::GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(""), SW_SHOW), 5);
-    EXPECT_EQ(app.m_nRun, 1);
-}
-
-TEST(WinAppTest, TheApplicationObjectIsFoundOnlyWhileItLives)
+TEST(WinAppTest, WinMainRunsInitInstanceThenEitherRunOrExitInstance)
 {
     {
-        CWinApp app;
-        EXPECT_EQ(AfxGetApp(), &app);
+        CTestApp app;
+        EXPECT_EQ(AfxWinMain(::GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(""), SW_SHOW), 7);
+        EXPECT_TRUE(app.m_bWasRegistered);
+        EXPECT_EQ(app.m_nInit, 1);
+        EXPECT_EQ(app.m_nRun, 0) << "FALSE ends without the message loop";
+        EXPECT_EQ(app.m_nExit, 1);
         EXPECT_STREQ(AfxGetAppName(), "Taplinar");
     }
-    EXPECT_EQ(AfxGetApp(), nullptr);
+    {
+        CTestApp app;
+        app.m_bInitAnswer = TRUE;
+        EXPECT_EQ(AfxWinMain(::GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(""), SW_SHOW), 5);
+        EXPECT_EQ(app.m_nRun, 1);
+    }
+    EXPECT_EQ(AfxGetApp(), nullptr) << "the object is found only while it lives";
     EXPECT_EQ(AfxWinMain(::GetModuleHandleA(NULL), NULL, const_cast<LPSTR>(""), SW_SHOW), -1);
 }
 
