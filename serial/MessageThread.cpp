@@ -50,12 +50,14 @@ BOOL CMessageThread::Start(int nPriority)
 
 // A thread message posted before the thread has a queue is lost, so the
 // starter probes with null messages (which the loop skips) until one is
-// taken.
+// taken. The probes are counted too, so that a test clock standing still
+// cannot keep the starter here for ever.
 BOOL CMessageThread::WaitForQueue()
 {
     DWORD dwStart = GetTick();
-    for (;;) {
-        if (GetTick() - dwStart >= QUEUE_WAIT_LIMIT) {
+    for (DWORD nProbe = 0;; ++nProbe) {
+        if (GetTick() - dwStart >= QUEUE_WAIT_LIMIT
+            || nProbe * QUEUE_PROBE_INTERVAL >= QUEUE_WAIT_LIMIT) {
             m_thread.Stop(STOP_LIMIT);
             return FALSE;
         }
