@@ -116,29 +116,20 @@ int GetSelection(HWND hDlg, int nID) {
     return static_cast<int>(SendDlgItemMessageA(hDlg, nID, CB_GETCURSEL, 0, 0));
 }
 
-std::string GetItemText(HWND hDlg, int nID, int nIndex) {
-    int nLen = static_cast<int>(SendDlgItemMessageA(hDlg, nID, CB_GETLBTEXTLEN, nIndex, 0));
-    if (nLen < 0) {
-        return std::string();
-    }
-    std::string text(static_cast<size_t>(nLen) + 1, '\0');
-    SendDlgItemMessageA(hDlg, nID, CB_GETLBTEXT, nIndex, reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<size_t>(nLen));
-    return text;
-}
-
 std::vector<std::string> GetItems(HWND hDlg, int nID) {
     std::vector<std::string> items;
     int nCount = static_cast<int>(SendDlgItemMessageA(hDlg, nID, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < nCount; ++i) {
-        items.push_back(GetItemText(hDlg, nID, i));
+        char szText[256] = {};
+        SendDlgItemMessageA(hDlg, nID, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(szText));
+        items.push_back(szText);
     }
     return items;
 }
 
 std::string GetSelectedText(HWND hDlg, int nID) {
     int nSelected = GetSelection(hDlg, nID);
-    return nSelected < 0 ? std::string() : GetItemText(hDlg, nID, nSelected);
+    return nSelected < 0 ? std::string() : GetItems(hDlg, nID)[static_cast<size_t>(nSelected)];
 }
 
 std::string GetToolTipText(HWND hToolTip, HWND hTool) {

@@ -51,7 +51,6 @@ private:
 void ChooseItem(HWND hDlg, int nID, int nIndex);
 void ClickButton(HWND hDlg, int nID);
 int GetSelection(HWND hDlg, int nID);
-std::string GetItemText(HWND hDlg, int nID, int nIndex);
 std::vector<std::string> GetItems(HWND hDlg, int nID);
 // The text of the selected entry, empty when none is selected.
 std::string GetSelectedText(HWND hDlg, int nID);

