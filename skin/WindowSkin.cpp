@@ -227,12 +227,13 @@ void CWindowSkin::OnDetaching()
     m_bTrackingLeave = false;
 }
 
-void CWindowSkin::TakeOverMenuBar()
+bool CWindowSkin::TakeOverMenuBar()
 {
     HMENU hMenu = GetMenu(GetHwnd());
-    if (!hMenu || (GetWindowLongA(GetHwnd(), GWL_STYLE) & WS_CHILD) || IsMenuRegistered(hMenu))
-        return;
-    m_menuSkin.TakeOver(*this, hMenu, true);
+    if (!hMenu || (GetWindowLongA(GetHwnd(), GWL_STYLE) & WS_CHILD))
+        return false;
+    // Only items that are not owner-drawn yet (new or changed ones) are taken.
+    return m_menuSkin.TakeOver(*this, hMenu, true);
 }
 
 int CWindowSkin::MenuBarHeight() const
@@ -285,7 +286,8 @@ void CWindowSkin::UpdateButtonVisibility()
     const bool bRestorable = IsZoomed(hWnd) || IsIconic(hWnd);
 
     bool bCloseEnabled = !(GetClassLongA(hWnd, GCL_STYLE) & CS_NOCLOSE);
-    if (HMENU hSysMenu = GetSystemMenu(hWnd, FALSE)) {
+    HMENU hSysMenu = bSysMenu ? GetSystemMenu(hWnd, FALSE) : nullptr;
+    if (hSysMenu) {
         UINT nState = GetMenuState(hSysMenu, SC_CLOSE, MF_BYCOMMAND);
         if (nState != UINT(-1) && (nState & (MF_GRAYED | MF_DISABLED)))
             bCloseEnabled = false;
@@ -497,10 +499,8 @@ LRESULT CWindowSkin::OnInitMenu(UINT nMsg, WPARAM wParam, LPARAM lParam)
         return lResult;
     HMENU hMenu = reinterpret_cast<HMENU>(wParam);
     if (nMsg == WM_INITMENU) {
-        if (hMenu == GetMenu(GetHwnd()) && !IsMenuRegistered(hMenu)) {
-            TakeOverMenuBar();
+        if (hMenu == GetMenu(GetHwnd()) && TakeOverMenuBar())
             DrawMenuBar(GetHwnd());
-        }
         return lResult;
     }
     // The system menu keeps the system's look.
@@ -581,8 +581,13 @@ void CWindowSkin::PaintMenuBar(HDC hdc, const RECT& rcWindow)
         MENUITEMINFOA mii = {};
         mii.cbSize = sizeof(mii);
         mii.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA | MIIM_ID;
-        if (!GetMenuItemInfoA(hMenu, i, TRUE, &mii) || !(mii.fType & MFT_OWNERDRAW))
+        if (!GetMenuItemInfoA(hMenu, i, TRUE, &mii))
             continue;
+        if (!(mii.fType & MFT_OWNERDRAW)) {
+            // An item changed since the take-over; it is taken over again at the next WM_INITMENU.
+            PaintPlainBarItem(hdc, hMenu, i, rcItem, (mii.fState & MFS_GRAYED) != 0);
+            continue;
+        }
         DRAWITEMSTRUCT dis = {};
         dis.CtlType = ODT_MENU;
         dis.itemID = mii.wID;
@@ -595,6 +600,21 @@ void CWindowSkin::PaintMenuBar(HDC hdc, const RECT& rcWindow)
         // Drawn as the menu would ask for it, through the window's own handler.
         CWindowSubclasser::WindowProc(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&dis));
     }
+}
+
+void CWindowSkin::PaintPlainBarItem(HDC hdc, HMENU hMenu, int nPos, const RECT& rcItem,
+                                    bool bGrayed) const
+{
+    char szText[256] = {};
+    GetMenuStringA(hMenu, nPos, szText, sizeof(szText), MF_BYPOSITION);
+    std::string strLabel = std::string(szText).substr(0, std::string(szText).find('\t'));
+    RECT rc = rcItem;
+    int nSaved = SaveDC(hdc);
+    SetBkMode(hdc, TRANSPARENT);
+    SelectObject(hdc, m_menuSkin.GetFont(false));
+    ::SetTextColor(hdc, bGrayed ? GetSysColor(COLOR_GRAYTEXT) : m_menuSkin.GetTextColor());
+    DrawTextA(hdc, strLabel.c_str(), int(strLabel.size()), &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    RestoreDC(hdc, nSaved);
 }
 
 void CWindowSkin::PaintNonClient()

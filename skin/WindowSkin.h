@@ -96,11 +96,12 @@ private:
     bool ReleaseButton(int nHitCode);
     int HitTestClientPoint(LPARAM lParam);
     int MenuBarHeight() const;
-    void TakeOverMenuBar();
+    bool TakeOverMenuBar();
 
     void PaintNonClient();
     void PaintFrame(HDC hdc, int nWidth, int nHeight, const RECT& rcClient) const;
     void PaintMenuBar(HDC hdc, const RECT& rcWindow);
+    void PaintPlainBarItem(HDC hdc, HMENU hMenu, int nPos, const RECT& rcItem, bool bGrayed) const;
     RECT GetCaptionRect(int nWidth) const;
     void RebuildRegion();
     void ApplyRegion();

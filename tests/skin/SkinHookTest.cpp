@@ -166,6 +166,16 @@ TEST(SkinHookTest, WindowWithMenuIsAttachedAtFirstActivationAndToldItIsActive)
     EXPECT_EQ(pSkin->GetFrameHeight() + pSkin->GetCaptionHeight() +
                   (mbi.rcBar.bottom - mbi.rcBar.top + 1),
               ClientOrigin(hWnd).y);
+
+    // An item replaced later is taken over again when the menu loop starts.
+    ModifyMenuA(hMenu, 1, MF_BYPOSITION | MF_STRING, 101, "ヘルプ(&H)");
+    SendMessageA(hWnd, WM_INITMENU, reinterpret_cast<WPARAM>(hMenu), 0);
+    MENUITEMINFOA mii = {};
+    mii.cbSize = sizeof(mii);
+    mii.fMask = MIIM_FTYPE | MIIM_DATA;
+    ASSERT_TRUE(GetMenuItemInfoA(hMenu, 1, TRUE, &mii));
+    EXPECT_TRUE(mii.fType & MFT_OWNERDRAW);
+    EXPECT_EQ(MAKELONG(1, 0x8001), LONG(mii.dwItemData));
     skintest::PumpMessages();
     DestroyWindow(hWnd);
 }

@@ -66,12 +66,16 @@ INT_PTR CALLBACK MainProc(HWND hDlg, UINT nMsg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     case WM_DEMO_OPEN_MENU: {
-        HMENU hFile = GetSubMenu(GetMenu(hDlg), 0);
+        // The view menu, its first item checked as while monitoring.
+        HMENU hBar = GetMenu(hDlg);
+        HMENU hView = GetSubMenu(hBar, 1);
+        CheckMenuItem(hView, 0, MF_BYPOSITION | MF_CHECKED);
         RECT rcItem = {};
-        GetMenuItemRect(hDlg, GetMenu(hDlg), 0, &rcItem);
-        // The menu loop takes this key first: the first item shows selected.
+        GetMenuItemRect(hDlg, hBar, 1, &rcItem);
+        // The menu loop takes these keys first: the second item shows selected.
         PostMessageA(hDlg, WM_KEYDOWN, VK_DOWN, 0);
-        TrackPopupMenu(hFile, TPM_LEFTALIGN | TPM_TOPALIGN, rcItem.left, rcItem.bottom, 0, hDlg,
+        PostMessageA(hDlg, WM_KEYDOWN, VK_DOWN, 0);
+        TrackPopupMenu(hView, TPM_LEFTALIGN | TPM_TOPALIGN, rcItem.left, rcItem.bottom, 0, hDlg,
                        nullptr);
         return TRUE;
     }
