@@ -86,12 +86,44 @@ bool MatchesRow(const std::string& strRow, const std::string& strPattern)
         return false;
     }
     for (size_t i = 0; i < strRow.size(); ++i) {
-        bool bDigit = strPattern[i] == '#' && std::isdigit(static_cast<unsigned char>(strRow[i]));
-        if (!bDigit && strRow[i] != strPattern[i]) {
+        bool bDigit = std::isdigit(static_cast<unsigned char>(strRow[i])) != 0;
+        bool bWild = (strPattern[i] == '#' && bDigit) || (strPattern[i] == '?' && (bDigit || strRow[i] == '-'));
+        if (!bWild && strRow[i] != strPattern[i]) {
             return false;
         }
     }
     return true;
+}
+
+void ExpectStartRows(const std::vector<TExportRow>& rows)
+{
+    ASSERT_GE(rows.size(), START_ROWS);
+    const std::string strCtsOff = "┗┓|??????| RTS is Hi";
+    int nOpen = -1;
+    int nCtsRows[2] = {0, 0};
+    for (size_t i = 0; i < START_ROWS; ++i) {
+        const TExportRow& row = rows[i];
+        if (row.strLeft == OPEN_ROW && row.strRight == OPEN_ROW) {
+            nOpen = static_cast<int>(i);
+            continue;
+        }
+        if (nOpen >= 0 && i == static_cast<size_t>(nOpen) + 1) {
+            EXPECT_EQ(LINE_OFF, row.strLeft) << "signal columns follow the marker";
+            EXPECT_EQ(LINE_OFF, row.strRight) << "signal columns follow the marker";
+            continue;
+        }
+        // One side names the line, the other holds its signal and time column only.
+        int nOwn = MatchesRow(row.strLeft, strCtsOff) ? 0 : MatchesRow(row.strRight, strCtsOff) ? 1 : -1;
+        ASSERT_NE(-1, nOwn) << "start row " << i << ": \"" << row.strLeft << "\" / \"" << row.strRight << "\"";
+        ++nCtsRows[nOwn];
+        const std::string& strOther = nOwn == 0 ? row.strRight : row.strLeft;
+        const std::string& strOwn = nOwn == 0 ? row.strLeft : row.strRight;
+        EXPECT_EQ(12u, strOther.size()) << strOther;
+        EXPECT_EQ(strOwn.substr(5, 7), strOther.substr(5, 7)) << "one moment, one time column";
+    }
+    EXPECT_GE(nOpen, 0) << "no \"" << OPEN_ROW << "\" row";
+    EXPECT_EQ(1, nCtsRows[0]) << "port1 reports its CTS once";
+    EXPECT_EQ(1, nCtsRows[1]) << "port2 reports its CTS once";
 }
 
 std::vector<std::string> GetIniSection(const std::string& strIni, const std::string& strSection)
@@ -106,6 +138,16 @@ std::vector<std::string> GetIniSection(const std::string& strIni, const std::str
         }
     }
     return keys;
+}
+
+void ExpectIniSection(const std::string& strIni, const std::string& strSection,
+                      const std::vector<std::string>& patterns)
+{
+    std::vector<std::string> lines = GetIniSection(strIni, strSection);
+    ASSERT_EQ(patterns.size(), lines.size()) << "section [" << strSection << "]";
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(MatchesRow(lines[i], patterns[i])) << "[" << strSection << "] " << lines[i];
+    }
 }
 
 std::vector<std::string> GetIniSectionNames(const std::string& strIni)

@@ -18,6 +18,7 @@ const int CMD_EXPORT = 32777;
 const int CMD_EXIT = 32771;
 const int CMD_MONITOR = 32775;
 const int CMD_LOG_SETTING = 32776;
+const int CMD_LOG_CLEAR = 32772;
 const int CMD_VERSION = 32773;
 const int SYSCMD_ABOUT = 16;
 
@@ -44,12 +45,22 @@ struct TExportRow
 // bOk is false when a line does not have that shape.
 std::vector<TExportRow> ParseExport(const std::string& strFile, bool* pbOk);
 
-// Matches a row against a pattern in which '#' stands for one decimal digit (the
-// milliseconds of a time column cannot be predicted).
+// Matches a row against a pattern in which '#' stands for one decimal digit and '?' for
+// a digit or '-' (the milliseconds of a time column cannot be predicted).
 bool MatchesRow(const std::string& strRow, const std::string& strPattern);
+
+// Rows that opening the ports leaves in both views: the marker and the signal columns
+// of the opening, and each relay's first report that its CTS input is off (ptys have no
+// modem lines). The relays report from their own threads, so those two rows may come
+// before or after the marker; checks all four and answers their count.
+const size_t START_ROWS = 4;
+void ExpectStartRows(const std::vector<TExportRow>& rows);
 
 // Keys and values of one INI section, in file order, as "key=value" lines.
 std::vector<std::string> GetIniSection(const std::string& strIni, const std::string& strSection);
+// Compares a section's lines with patterns as MatchesRow does.
+void ExpectIniSection(const std::string& strIni, const std::string& strSection,
+                      const std::vector<std::string>& patterns);
 // Names of the sections in file order.
 std::vector<std::string> GetIniSectionNames(const std::string& strIni);
 
