@@ -10,12 +10,12 @@ const DWORD STOP_TIMEOUT = 15000;
 } // namespace
 
 CLineRelay::CLineRelay()
-    : m_bCtsFlow(false)
-    , m_pListener(nullptr)
+    : m_pListener(nullptr)
     , m_pPartner(nullptr)
     , m_nIndex(0)
     , m_nLastCts(-1)
     , m_nLastDsr(-1)
+    , m_bCtsFlow(false)
 {
 }
 
@@ -119,7 +119,7 @@ DWORD CLineRelay::ReadModemStatus()
     return dwStatus;
 }
 
-void CLineRelay::WatchLine(DWORD dwBit, int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage)
+void CLineRelay::WatchLine(DWORD dwBit, volatile int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage)
 {
     int nState = (ReadModemStatus() & dwBit) ? 1 : 0;
     if (nState == nLast)

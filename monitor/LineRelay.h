@@ -59,14 +59,9 @@ public:
     // IThreadListener: the event thread's handler; never ends the thread.
     BOOL OnThreadMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) override;
 
-public:
-    // Hardware output flow control by CTS; the port settings dialog sets it
-    // on both relays before it opens them.
-    bool m_bCtsFlow;
-
 private:
     DWORD ReadModemStatus();
-    void WatchLine(DWORD dwBit, int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage);
+    void WatchLine(DWORD dwBit, volatile int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage);
     void RelayOneByte();
     void DrivePartner(DWORD dwFunction);
     void PostEvent(UINT nMessage, BYTE nValue);
@@ -80,8 +75,14 @@ private:
     ILineListener* m_pListener;
     CLineRelay* m_pPartner;
     int m_nIndex;
-    int m_nLastCts;
-    int m_nLastDsr;
+    // Written by the receive thread only; read by others once it settled.
+    volatile int m_nLastCts;
+    volatile int m_nLastDsr;
+
+public:
+    // Hardware output flow control by CTS; the port settings dialog sets it
+    // on both relays before it opens them.
+    bool m_bCtsFlow;
 };
 
 // Sets the four outputs of a freshly opened pair from the partner's inputs:
