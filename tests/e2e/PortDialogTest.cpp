@@ -145,8 +145,9 @@ TEST_F(PortDialogTest, SettingsAreStoredOnlyOnceBothPortsOpenAndTheFileHoldsAllT
     ASSERT_NE(nullptr, hLog);
     m_app.ClickButton(hLog, IDOK);
     ASSERT_TRUE(WaitWindowGone(hLog, 10000));
-    WINDOWPLACEMENT wp = {sizeof(wp)};
-    ASSERT_TRUE(GetWindowPlacement(hMain, &wp));
+    // Not maximised, so the window's rectangle is its normal one.
+    RECT rc;
+    ASSERT_TRUE(GetWindowRect(hMain, &rc));
     ASSERT_TRUE(m_app.Quit(hMain));
 
     std::string strIni = m_app.ReadIni();
@@ -156,7 +157,6 @@ TEST_F(PortDialogTest, SettingsAreStoredOnlyOnceBothPortsOpenAndTheFileHoldsAllT
     std::vector<std::string> logSetting = {"data-width=1", "data-view-type=0", "signal-mode=0"};
     EXPECT_EQ(logSetting, GetIniSection(strIni, "log-setting"));
     // "Show" is the window's visibility when it is destroyed, after the dialog has ended.
-    const RECT& rc = wp.rcNormalPosition;
     std::vector<std::string> placement = {"Valid=1",
                                           "SX=" + Decimal(rc.left),
                                           "SY=" + Decimal(rc.top),

@@ -10,20 +10,23 @@ std::string MakePlacementIni(bool bMaximized)
            std::string(bMaximized ? "1" : "0") + "\r\n";
 }
 
+// Wine answers GetWindowPlacement for another process's window with the window's
+// current rectangle, so the normal rectangle is read off a window that is not maximised.
 void ExpectNormalRect(HWND hMain)
 {
-    WINDOWPLACEMENT wp = {sizeof(wp)};
-    ASSERT_TRUE(GetWindowPlacement(hMain, &wp));
-    EXPECT_EQ(NORMAL_RECT.left, wp.rcNormalPosition.left);
-    EXPECT_EQ(NORMAL_RECT.top, wp.rcNormalPosition.top);
-    EXPECT_EQ(NORMAL_RECT.right, wp.rcNormalPosition.right);
-    EXPECT_EQ(NORMAL_RECT.bottom, wp.rcNormalPosition.bottom);
+    ASSERT_FALSE(IsZoomed(hMain));
+    RECT rc;
+    ASSERT_TRUE(GetWindowRect(hMain, &rc));
+    EXPECT_EQ(NORMAL_RECT.left, rc.left);
+    EXPECT_EQ(NORMAL_RECT.top, rc.top);
+    EXPECT_EQ(NORMAL_RECT.right, rc.right);
+    EXPECT_EQ(NORMAL_RECT.bottom, rc.bottom);
 }
 
-bool WaitZoomed(HWND hWnd, DWORD dwMs)
+bool WaitZoomed(HWND hWnd, bool bZoomed, DWORD dwMs)
 {
     DWORD dwStart = GetTickCount();
-    while (!IsZoomed(hWnd)) {
+    while ((IsZoomed(hWnd) != FALSE) != bZoomed) {
         if (GetTickCount() - dwStart >= dwMs) {
             return false;
         }
@@ -54,7 +57,6 @@ TEST_F(ShutdownTest, EnterIsIgnoredAndEveryWayOutAsksFirst)
     HWND hMain = StartAndOpen(MakePlacementIni(false));
     ASSERT_NE(nullptr, hMain);
     ExpectNormalRect(hMain);
-    EXPECT_FALSE(IsZoomed(hMain));
 
     m_app.PressKey(hMain, VK_RETURN);
     EXPECT_FALSE(MessageBoxAppears(1500)) << "Enter must not end or ask";
@@ -71,7 +73,7 @@ TEST_F(ShutdownTest, EnterIsIgnoredAndEveryWayOutAsksFirst)
     EXPECT_TRUE(IsWindowVisible(hMain)) << "Cancel keeps the program running";
 
     PostMessageA(hMain, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    ASSERT_TRUE(WaitZoomed(hMain, 10000));
+    ASSERT_TRUE(WaitZoomed(hMain, true, 10000));
     m_app.PressKey(hMain, VK_ESCAPE);
     AnswerQuestion(IDOK);
     ASSERT_TRUE(m_app.WaitExit(20000));
@@ -85,7 +87,13 @@ TEST_F(ShutdownTest, AWindowClosedMaximisedComesBackMaximisedOverItsNormalRectan
 {
     HWND hMain = StartAndOpen(MakePlacementIni(true));
     ASSERT_NE(nullptr, hMain);
-    EXPECT_TRUE(WaitZoomed(hMain, 10000));
+    EXPECT_TRUE(WaitZoomed(hMain, true, 10000));
+
+    PostMessageA(hMain, WM_SYSCOMMAND, SC_RESTORE, 0);
+    ASSERT_TRUE(WaitZoomed(hMain, false, 10000));
     ExpectNormalRect(hMain);
-    EXPECT_TRUE(m_app.Quit(hMain));
+    ASSERT_TRUE(m_app.Quit(hMain));
+
+    std::vector<std::string> placement = {"Valid=1", "SX=100", "SY=60", "EX=900", "EY=400", "Show=#", "Maximize=0"};
+    ExpectIniSection(m_app.ReadIni(), "main-dlg", placement);
 }
