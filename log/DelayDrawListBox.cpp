@@ -22,8 +22,12 @@ LRESULT CDelayDrawListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
         return OnSetRedraw(wParam, lParam);
     if (message == WM_PAINT && m_nRedrawLock > 0) {
         // The system list box invalidates itself on LB_SETCOUNT even with
-        // drawing switched off; drop such paints, the timers repaint in full.
-        ::ValidateRect(m_hWnd, NULL);
+        // drawing switched off; such paints draw no rows (the timers repaint
+        // them), but a pending erase still runs, so rows that went away
+        // do not stay on screen.
+        PAINTSTRUCT ps;
+        ::BeginPaint(m_hWnd, &ps);
+        ::EndPaint(m_hWnd, &ps);
         return 0;
     }
     if (message == WM_TIMER && (wParam == IDT_REDRAW_TICK || wParam == IDT_REDRAW_END))

@@ -332,14 +332,15 @@ TEST_F(LogListBoxTest, BurstOfLinesRepaintsEvery200MsAndOnceAfterItEnds)
     EXPECT_EQ(RedrawLock(), 0) << "drawing is back on";
 }
 
-TEST_F(LogListBoxTest, SelectedRowsAreDrawnInTheHighlightColour)
+TEST_F(LogListBoxTest, RowsAreDrawnInTheirColoursAndClearedRowsVanish)
 {
     PostAndPump({"x", "y"});
     m_view.SetSel(1, TRUE);
     WaitForDrawingOn();
     m_view.UpdateWindow();
-    RECT rcRow;
-    m_view.GetItemRect(1, &rcRow);
+    RECT rcRow, rcSelected;
+    m_view.GetItemRect(1, &rcSelected);
+    rcRow = rcSelected;
     HDC hDC = ::GetDC(m_view.m_hWnd);
     COLORREF crSelected = ::GetPixel(hDC, rcRow.right - 4, (rcRow.top + rcRow.bottom) / 2);
     m_view.GetItemRect(0, &rcRow);
@@ -348,6 +349,16 @@ TEST_F(LogListBoxTest, SelectedRowsAreDrawnInTheHighlightColour)
     EXPECT_EQ(crSelected, ::GetSysColor(COLOR_HIGHLIGHT));
     EXPECT_EQ(crPlain, ::GetSysColor(COLOR_WINDOW));
     EXPECT_EQ(m_view.GetItemHeight(0), 12) << "9 point rows at 96 dpi";
+
+    // Rows that went away do not stay on screen.
+    m_view.SendMessage(LB_RESETCONTENT);
+    WaitForDrawingOn();
+    m_view.UpdateWindow();
+    rcRow = rcSelected;
+    hDC = ::GetDC(m_view.m_hWnd);
+    COLORREF crCleared = ::GetPixel(hDC, rcRow.right - 4, (rcRow.top + rcRow.bottom) / 2);
+    ::ReleaseDC(m_view.m_hWnd, hDC);
+    EXPECT_EQ(crCleared, ::GetSysColor(COLOR_WINDOW));
 }
 
 TEST_F(LogListBoxTest, CtrlCCopiesTheSelectedRowsInViewOrder)
