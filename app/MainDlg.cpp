@@ -1,5 +1,8 @@
 #include "app/MainDlg.h"
 
+#include <exception>
+#include <vector>
+
 #include "app/AboutDlg.h"
 #include "layout/ApplyLayout.h"
 #include "layout/LayoutBorder.h"
@@ -24,8 +27,9 @@ const char EXPORT_FILTER[] = "txtファイル (*.txt)|*.txt|すべてのファ�
 const DWORD EXPORT_NAME_BUFFER = 100000;
 const int LOG_LINE_LIMIT = 100000;
 
-// The save dialog of the export command. The system dialog keeps a window of its own
-// in front of ours; it is hidden as the dialog opens.
+// The save dialog of the export command. A window that the system puts in front of
+// ours is hidden as the dialog opens; a control of the system dialog itself (Wine puts
+// its tool bar there) stays, since hiding it would take a function away from the user.
 class CExportFileDialog : public CFileDialog
 {
 public:
@@ -38,7 +42,7 @@ public:
     {
         BOOL bResult = CFileDialog::OnInitDialog();
         HWND hPrevious = ::GetWindow(m_hWnd, GW_HWNDPREV);
-        if (hPrevious != NULL) {
+        if (hPrevious != NULL && (::GetWindowLongA(hPrevious, GWL_STYLE) & WS_CHILD) == 0) {
             ::ShowWindow(hPrevious, SW_HIDE);
         }
         return bResult;
@@ -74,13 +78,13 @@ void CMainDlg::DoDataExchange(CDataExchange* pDX)
     DDX_Control(pDX, IDC_HEADER1, m_stHeader1);
     DDX_Control(pDX, IDC_LOG1, m_lbLog1);
     DDX_Control(pDX, IDC_LOG2, m_lbLog2);
-    m_lbLog1.SetMaxLines(LOG_LINE_LIMIT);
-    m_lbLog2.SetMaxLines(LOG_LINE_LIMIT);
 }
 
 BOOL CMainDlg::OnInitDialog()
 {
     ZEV::CLayoutDialog::OnInitDialog();
+    m_lbLog1.SetMaxLines(LOG_LINE_LIMIT);
+    m_lbLog2.SetMaxLines(LOG_LINE_LIMIT);
     AddAboutItem();
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -165,14 +169,6 @@ bool CMainDlg::OpenPorts()
     bool bDsr[2] = {m_port1.IsDsrOn() != FALSE, m_port2.IsDsrOn() != FALSE};
     m_log.MarkOpen(bCts, bDsr);
     return true;
-}
-
-LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_QUERYDRAGICON) {
-        return reinterpret_cast<LRESULT>(OnQueryDragIcon());
-    }
-    return ZEV::CLayoutDialog::WindowProc(message, wParam, lParam);
 }
 
 BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
@@ -318,6 +314,9 @@ void CMainDlg::ExportLog()
         WriteLogFile(dlg.GetPathName().c_str(), m_lbLog1, m_lbLog2);
         bSaved = true;
     } catch (const ZEV::CZevException&) {
+        bSaved = false;
+    } catch (const std::exception&) {
+        // Out of memory while building a line: the save failed all the same.
         bSaved = false;
     }
     wait.Restore();

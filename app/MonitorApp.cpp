@@ -31,6 +31,7 @@ CMonitorApp::CMonitorApp()
 
 BOOL CMonitorApp::InitInstance()
 {
+    AfxEnableControlContainer();
     InstallSkin();
     Enable3dControls();
     // On the heap: the main window holds the relays' thread objects and the log.
