@@ -130,7 +130,8 @@ TEST(WndSubclassTest, FromHandleGivesTheBoundObjectOrAWrapperOfTheHandle)
     EXPECT_EQ(CWnd::FromHandlePermanent(hLoose), nullptr);
     EXPECT_EQ(CWnd::FromHandle(hLoose), pLoose) << "one wrapper per handle";
     EXPECT_EQ(CWnd::FromHandle(NULL), nullptr);
-    EXPECT_EQ(static_cast<CWnd*>(nullptr)->GetSafeHwnd(), (HWND)NULL);
+    CWnd* volatile pNone = nullptr;  // as callers hand on a missing parent
+    EXPECT_EQ(pNone->GetSafeHwnd(), (HWND)NULL);
 
     ::DestroyWindow(hLoose);
     ::DestroyWindow(hBound);
