@@ -45,6 +45,8 @@ ensure_locale
 
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
+else
+    cmake "$BUILD" >/dev/null   # files added or removed since the last run join or leave the build
 fi
 # tools/run.sh uses the same set-up and builds only what it runs.
 [ "${1:-}" = "--setup-only" ] && exit 0
