@@ -92,6 +92,15 @@ std::string CViewPairHost::Row(int n, int nIndex)
     return strText;
 }
 
+bool CViewPairHost::HasRow(int n, const std::string& strPart)
+{
+    const int nCount = Count(n);
+    for (int i = 0; i < nCount; ++i)
+        if (Row(n, i).find(strPart) != std::string::npos)
+            return true;
+    return false;
+}
+
 void CViewPairHost::SetSetting(const char* pszKey, int nValue)
 {
     std::lock_guard<std::mutex> lock(m_settingsMutex);

@@ -30,6 +30,8 @@ public:
     CLogListBox& View(int n) { return m_views[n]; }
     int Count(int n) { return static_cast<int>(::SendMessageA(m_views[n].m_hWnd, LB_GETCOUNT, 0, 0)); }
     std::string Row(int n, int nIndex);
+    // Some row of the view holds this text.
+    bool HasRow(int n, const std::string& strPart);
 
     void SetSetting(const char* pszKey, int nValue);
     // Refuse posts while this many rows wait in the window's queue, as Windows does
