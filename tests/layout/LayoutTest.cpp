@@ -245,6 +245,11 @@ TEST(LayoutBorderTest, EdgesTakeTheirExtentAndTheCenterTheRest)
     EXPECT_EQ(rc.left, 2 + 40 + 3);
     EXPECT_EQ(Width(rc), 296 - 50 - 3 - 40 - 3);
     EXPECT_EQ(Height(rc), 138);
+
+    std::vector<HWND> stacking;
+    for (HWND h = ::GetWindow(host.m_hWnd, GW_CHILD); h != NULL; h = ::GetWindow(h, GW_HWNDNEXT))
+        stacking.push_back(h);
+    EXPECT_EQ(stacking, (std::vector<HWND>{n, s, w, e, c})) << "HWND_BOTTOM leaves the stacking alone";
 }
 
 namespace {
