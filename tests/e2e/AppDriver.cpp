@@ -71,6 +71,7 @@ CAppDriver::~CAppDriver()
 
 bool CAppDriver::Start(const std::string& strExe, const std::string& strIni)
 {
+    Kill();
     m_strWorkDir = MakeWorkDir();
     std::string strTarget = m_strWorkDir + "\\taplinar.exe";
     if (!CopyFileA(ToWinePath(strExe).c_str(), strTarget.c_str(), FALSE)) {
@@ -279,7 +280,10 @@ void CAppDriver::PressKey(HWND hWnd, UINT nVirtualKey) const
     ZeroMemory(&info, sizeof(info));
     info.cbSize = sizeof(info);
     HWND hTarget = hWnd;
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(hWnd, nullptr), &info) && info.hwndFocus != nullptr) {
+    // After a message box the thread's focus can still name one of its destroyed buttons;
+    // then the window itself takes the key.
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(hWnd, nullptr), &info) && info.hwndFocus != nullptr &&
+        IsChild(hWnd, info.hwndFocus)) {
         hTarget = info.hwndFocus;
     }
     UINT nScan = MapVirtualKeyA(nVirtualKey, 0);

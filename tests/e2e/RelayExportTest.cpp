@@ -7,7 +7,7 @@ namespace {
 // Rows of an export, with '#' for the digits of a time column.
 void ExpectRows(const std::vector<TExportRow>& rows, const std::vector<TExportRow>& patterns)
 {
-    ASSERT_EQ(patterns.size(), rows.size());
+    ASSERT_EQ(patterns.size(), rows.size()) << DescribeRows(rows);
     for (size_t i = 0; i < rows.size(); ++i) {
         EXPECT_TRUE(MatchesRow(rows[i].strLeft, patterns[i].strLeft))
             << "left row " << i << ": \"" << rows[i].strLeft << "\"";
@@ -45,7 +45,7 @@ TEST_F(RelayExportTest, BytesCrossBothWaysAndTheExportHoldsBothSidesRowForRow)
     ASSERT_EQ("保存しました。", m_app.ExportLog(hMain, strPath));
     std::string strFile = ReadFileBytes(strPath);
     std::vector<std::string> lines = SplitLines(strFile);
-    ASSERT_EQ(START_ROWS + 3, lines.size());
+    ASSERT_EQ(START_ROWS + 3, lines.size()) << strFile;
     EXPECT_EQ("\r\n", strFile.substr(strFile.size() - 2));
     // The padding written out: a short left row is filled to 70 bytes, the comma is byte 71.
     size_t nOpen = 0;

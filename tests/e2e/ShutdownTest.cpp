@@ -72,28 +72,34 @@ TEST_F(ShutdownTest, EnterIsIgnoredAndEveryWayOutAsksFirst)
     EXPECT_TRUE(m_app.IsRunning());
     EXPECT_TRUE(IsWindowVisible(hMain)) << "Cancel keeps the program running";
 
-    PostMessageA(hMain, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    ASSERT_TRUE(WaitZoomed(hMain, true, 10000));
     m_app.PressKey(hMain, VK_ESCAPE);
     AnswerQuestion(IDOK);
     ASSERT_TRUE(m_app.WaitExit(20000));
 
     // "Show" is the window's visibility when it is destroyed, after the dialog has ended.
-    std::vector<std::string> placement = {"Valid=1", "SX=100", "SY=60", "EX=900", "EY=400", "Show=#", "Maximize=1"};
+    std::vector<std::string> placement = {"Valid=1", "SX=100", "SY=60", "EX=900", "EY=400", "Show=#", "Maximize=0"};
     ExpectIniSection(m_app.ReadIni(), "main-dlg", placement);
 }
 
+// Without a window manager Wine takes a maximised window back within milliseconds when it
+// is maximised while shown, but keeps one that was maximised before it was first shown;
+// so the maximised state comes from the file, as at every start after a maximised close.
 TEST_F(ShutdownTest, AWindowClosedMaximisedComesBackMaximisedOverItsNormalRectangle)
 {
     HWND hMain = StartAndOpen(MakePlacementIni(true));
     ASSERT_NE(nullptr, hMain);
-    EXPECT_TRUE(WaitZoomed(hMain, true, 10000));
+    ASSERT_TRUE(WaitZoomed(hMain, true, 10000));
+    ASSERT_TRUE(m_app.Quit(hMain));
+    std::string strIni = m_app.ReadIni();
+    std::vector<std::string> placement = {"Valid=1", "SX=100", "SY=60", "EX=900", "EY=400", "Show=#", "Maximize=1"};
+    ExpectIniSection(strIni, "main-dlg", placement);
 
+    // The next start, from the file just written: maximised, the normal rectangle behind it.
+    hMain = StartAndOpen(strIni);
+    ASSERT_NE(nullptr, hMain);
+    ASSERT_TRUE(WaitZoomed(hMain, true, 10000));
     PostMessageA(hMain, WM_SYSCOMMAND, SC_RESTORE, 0);
     ASSERT_TRUE(WaitZoomed(hMain, false, 10000));
     ExpectNormalRect(hMain);
-    ASSERT_TRUE(m_app.Quit(hMain));
-
-    std::vector<std::string> placement = {"Valid=1", "SX=100", "SY=60", "EX=900", "EY=400", "Show=#", "Maximize=0"};
-    ExpectIniSection(m_app.ReadIni(), "main-dlg", placement);
+    EXPECT_TRUE(m_app.Quit(hMain));
 }

@@ -80,6 +80,15 @@ std::vector<TExportRow> ParseExport(const std::string& strFile, bool* pbOk)
     return rows;
 }
 
+std::string DescribeRows(const std::vector<TExportRow>& rows)
+{
+    std::string strText = "\n";
+    for (const TExportRow& row : rows) {
+        strText += "  \"" + row.strLeft + "\" | \"" + row.strRight + "\"\n";
+    }
+    return strText;
+}
+
 bool MatchesRow(const std::string& strRow, const std::string& strPattern)
 {
     if (strRow.size() != strPattern.size()) {
@@ -97,7 +106,7 @@ bool MatchesRow(const std::string& strRow, const std::string& strPattern)
 
 void ExpectStartRows(const std::vector<TExportRow>& rows)
 {
-    ASSERT_GE(rows.size(), START_ROWS);
+    ASSERT_GE(rows.size(), START_ROWS) << DescribeRows(rows);
     const std::string strCtsOff = "┗┓|??????| RTS is Hi";
     int nOpen = -1;
     int nCtsRows[2] = {0, 0};
@@ -199,7 +208,8 @@ bool CTapFixture::WaitRows(HWND hMain, int nRows, DWORD dwMs)
             return true;
         }
         if (GetTickCount() - dwStart >= dwMs) {
-            ADD_FAILURE() << "views hold " << nLeft << " and " << nRight << " rows, expected " << nRows;
+            ADD_FAILURE() << "views hold " << nLeft << " and " << nRight << " rows, expected " << nRows
+                          << DescribeRows(ExportRows(hMain));
             return false;
         }
         Sleep(50);
@@ -213,7 +223,7 @@ std::vector<TExportRow> CTapFixture::ExportRows(HWND hMain)
     EXPECT_EQ("保存しました。", m_app.ExportLog(hMain, strPath));
     bool bOk = false;
     std::vector<TExportRow> rows = ParseExport(ReadFileBytes(strPath), &bOk);
-    EXPECT_TRUE(bOk) << "export lines are \"%-70s,%s\\r\\n\"";
+    EXPECT_TRUE(bOk) << "export lines are \"%-70s,%s\\r\\n\"" << DescribeRows(rows);
     return rows;
 }
 

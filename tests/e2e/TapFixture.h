@@ -45,6 +45,9 @@ struct TExportRow
 // bOk is false when a line does not have that shape.
 std::vector<TExportRow> ParseExport(const std::string& strFile, bool* pbOk);
 
+// All rows, one per line, for failure messages.
+std::string DescribeRows(const std::vector<TExportRow>& rows);
+
 // Matches a row against a pattern in which '#' stands for one decimal digit and '?' for
 // a digit or '-' (the milliseconds of a time column cannot be predicted).
 bool MatchesRow(const std::string& strRow, const std::string& strPattern);

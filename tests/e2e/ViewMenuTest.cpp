@@ -91,7 +91,7 @@ TEST_F(ViewMenuTest, MonitorSwitchAndLogSettingsShapeTheLog)
     ASSERT_TRUE(WaitRows(hMain, START_ROWS + 6));
 
     std::vector<TExportRow> rows = ExportRows(hMain);
-    ASSERT_EQ(START_ROWS + 6, rows.size());
+    ASSERT_EQ(START_ROWS + 6, rows.size()) << DescribeRows(rows);
     ExpectStartRows(rows);
     std::vector<TExportRow> after(rows.begin() + START_ROWS, rows.end());
     EXPECT_EQ("", after[0].strLeft);
@@ -117,7 +117,7 @@ TEST_F(ViewMenuTest, MonitorSwitchAndLogSettingsShapeTheLog)
     EXPECT_EQ("Z", host.Read(1, 10000));
     ASSERT_TRUE(WaitRows(hMain, 1));
     rows = ExportRows(hMain);
-    ASSERT_EQ(1u, rows.size());
+    ASSERT_EQ(1u, rows.size()) << DescribeRows(rows);
     EXPECT_EQ("　┃|------|", rows[0].strLeft);
     EXPECT_EQ("　┃|------| 0000 : 5A -- -- -- -- -- -- -- -- -- -- -- -- -- -- --  : Z", rows[0].strRight);
     EXPECT_TRUE(m_app.Quit(hMain));
