@@ -6,6 +6,8 @@
 #   unplug-N   the pair of COMn goes away (both ends vanish, as an unplugged adapter)
 #   plug-N     a new pair takes the same two COM numbers
 # The request file is removed once it has been carried out.
+# Where mounting works (root), REL_FULL_DIR is a 64 KiB file system for a disk that
+# fills up and REL_RO_DIR a read-only one.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$1; shift
@@ -13,7 +15,9 @@ DIR=$(mktemp -d /tmp/taplinar-rel.XXXXXX)
 export REL_CTL_DIR="$DIR/ctl"
 mkdir -p "$REL_CTL_DIR"
 watcher=""
+mounts=()
 cleanup() {
+    for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || true; done
     [ -n "$watcher" ] && kill "$watcher" 2>/dev/null || true
     for f in "$DIR"/pid-*; do [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null || true; done
     rm -rf "$DIR"
@@ -40,6 +44,13 @@ unplug() {
     rm -f "$DIR/pid-$n"
 }
 
+mkdir -p "$DIR/full" "$DIR/ro"
+if mount -t tmpfs -o size=64k tmpfs "$DIR/full" 2>/dev/null; then
+    mounts+=("$DIR/full"); export REL_FULL_DIR="$DIR/full"
+fi
+if mount -t tmpfs -o ro,size=64k tmpfs "$DIR/ro" 2>/dev/null; then
+    mounts+=("$DIR/ro"); export REL_RO_DIR="$DIR/ro"
+fi
 plug 1
 plug 2
 (
