@@ -218,6 +218,9 @@ TEST(DialogModalTest, EndDialogResultComesBackFromDoModal)
     EXPECT_EQ(dlg.DoModal(), 42);
     EXPECT_EQ(dlg.m_nModalResult, 42);
     EXPECT_EQ(dlg.m_hWnd, (HWND)NULL) << "the window is gone once DoModal returns";
+
+    CDialog missing(4711u);  // no such template in the test program
+    EXPECT_EQ(missing.DoModal(), -1);
 }
 
 TEST(DialogModalTest, PostedCancelCommandEndsTheDialogThroughOnCancel)
@@ -254,13 +257,6 @@ TEST(DialogModalTest, DialogWithoutParentIsOwnedByTheMainWindowAndReleasesIt)
     mainDlg.DestroyWindow();
 }
 
-TEST(DialogModalTest, FailedCreationAnswersMinusOne)
-{
-    CDialog dlg(4711u);  // no such template in the test program
-    EXPECT_EQ(dlg.DoModal(), -1);
-    EXPECT_EQ(dlg.m_hWnd, (HWND)NULL);
-}
-
 TEST(DialogSubclassStackTest, SkinStyleSubclassOnTopKeepsBothWorkingAndUnwindsOnDestroy)
 {
     TSkinLikeSubclasser::s_seen.clear();
@@ -289,17 +285,4 @@ TEST(DialogSubclassStackTest, SkinStyleSubclassOnTopKeepsBothWorkingAndUnwindsOn
     EXPECT_EQ(dlg.m_nPostNcDestroy, 1);
     EXPECT_EQ(dlg.m_hWnd, (HWND)NULL);
     EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
-}
-
-TEST(DialogModelessTest, CloseBoxReachesOnCancelAndEndDialogNotesTheResult)
-{
-    CTestDialogTemplate tpl = ThreeControlTemplate();
-    CNotingDlg dlg;
-    ASSERT_TRUE(dlg.CreateIndirect(tpl.Get()));
-    // The dialog manager turns WM_CLOSE into IDCANCEL.
-    dlg.SendMessage(WM_CLOSE);
-    PumpMessages();
-    EXPECT_EQ(dlg.m_nCancel, 1);
-    EXPECT_EQ(dlg.m_nModalResult, IDCANCEL);
-    dlg.DestroyWindow();
 }
