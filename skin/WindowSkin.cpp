@@ -623,8 +623,10 @@ void CWindowSkin::PaintNonClient()
     if (!hWnd || !IsWindowVisible(hWnd))
         return;
     if (m_bRegionOutdated) {
+        // Setting a region here, inside the SetWindowPos that caused the paint,
+        // would undo that change (a maximised window would keep its old size).
         RebuildRegion();
-        ApplyRegion();
+        PostMessageA(hWnd, ApplyRegionMessage(), 0, 0);
     }
     UpdateButtonVisibility();
     const RECT rcWindow = WindowRectOf(hWnd);
@@ -665,8 +667,18 @@ void CWindowSkin::PaintNonClient()
     ReleaseDC(hWnd, hdcWindow);
 }
 
+UINT CWindowSkin::ApplyRegionMessage()
+{
+    static const UINT s_nMessage = RegisterWindowMessageA("ZEV.WindowSkin.ApplyRegion");
+    return s_nMessage;
+}
+
 LRESULT CWindowSkin::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
+    if (nMsg == ApplyRegionMessage() && nMsg != 0) {
+        ApplyRegion();
+        return 0;
+    }
     switch (nMsg) {
     case WM_NCCALCSIZE:
         return OnNcCalcSize(wParam, lParam);
@@ -737,7 +749,8 @@ LRESULT CWindowSkin::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
     }
     case WM_WINDOWPOSCHANGED: {
         const WINDOWPOS* pPos = reinterpret_cast<const WINDOWPOS*>(lParam);
-        if (pPos && (pPos->flags & (SWP_SHOWWINDOW | SWP_FRAMECHANGED)))
+        // Not on SWP_FRAMECHANGED: setting the region causes one.
+        if (pPos && (pPos->flags & SWP_SHOWWINDOW))
             m_bRegionOutdated = true;
         return Default(nMsg, wParam, lParam);
     }

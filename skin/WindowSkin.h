@@ -105,6 +105,8 @@ private:
     RECT GetCaptionRect(int nWidth) const;
     void RebuildRegion();
     void ApplyRegion();
+    // Posted to apply a rebuilt region once the current window change is over.
+    static UINT ApplyRegionMessage();
 
     CCaptionPainter m_captionPainter;
     CSharedBitmap m_frameImage;

@@ -203,6 +203,70 @@ TEST(SkinHookTest, LateActivationNoticeDoesNotTakeActivationBack)
     DestroyWindow(hMain);
 }
 
+TEST(SkinHookTest, CaptionlessChildDialogKeepsItsWholeArea)
+{
+    skintest::EnsureSkinInstalled();
+    HWND hParent = skintest::CreateTestDialog("ログ設定");
+    std::vector<WORD> tmpl = skintest::MakeDialogTemplate("", WS_CHILD | WS_VISIBLE, 80, 40);
+    HWND hPage = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
+                                            reinterpret_cast<LPCDLGTEMPLATEA>(tmpl.data()), hParent,
+                                            nullptr, 0);
+    ASSERT_NE(nullptr, hPage);
+    EXPECT_TRUE(IsSkinned(hPage));
+    RECT rcWindow = {}, rcClient = {};
+    GetWindowRect(hPage, &rcWindow);
+    GetClientRect(hPage, &rcClient);
+    EXPECT_EQ(0, ClientOrigin(hPage).x);
+    EXPECT_EQ(0, ClientOrigin(hPage).y);
+    EXPECT_EQ(rcWindow.right - rcWindow.left, rcClient.right);
+    EXPECT_EQ(rcWindow.bottom - rcWindow.top, rcClient.bottom);
+    EXPECT_FALSE(CSkinHook::GetInstance()->FindTracked(hPage)->GetButton(CWindowSkin::SLOT_CLOSE).visible);
+    DestroyWindow(hParent);
+}
+
+TEST(SkinHookTest, MaximiseAndRestoreKeepTheirRectanglesAndButtons)
+{
+    skintest::EnsureSkinInstalled();
+    HWND hWnd = CreateWindowExA(0, "#32770", "Taplinar",
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
+                                    WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+                                100, 60, 500, 300, nullptr, CreateMenu(), GetModuleHandleA(nullptr),
+                                nullptr);
+    ASSERT_NE(nullptr, hWnd);
+    AppendMenuA(GetMenu(hWnd), MF_STRING, 101, "ヘルプ(&H)");
+    ShowWindow(hWnd, SW_SHOW);
+    SetActiveWindow(hWnd);
+    skintest::PumpMessages();
+    CWindowSkin* pSkin = CSkinHook::GetInstance()->FindTracked(hWnd);
+    ASSERT_TRUE(pSkin && pSkin->IsAttached());
+
+    ShowWindow(hWnd, SW_MAXIMIZE);
+    skintest::PumpMessages();
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    EXPECT_TRUE(IsZoomed(hWnd));
+    EXPECT_GE(rc.right - rc.left, GetSystemMetrics(SM_CXSCREEN));
+    SendMessageA(hWnd, WM_NCHITTEST, 0, 0);  // refreshes the buttons
+    EXPECT_TRUE(pSkin->GetButton(CWindowSkin::SLOT_RESTORE).visible);
+    EXPECT_FALSE(pSkin->GetButton(CWindowSkin::SLOT_MAXIMIZE).visible);
+    // Painting settles: nothing keeps posting itself.
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, hWnd, 0, 0, PM_NOREMOVE));
+
+    ShowWindow(hWnd, SW_RESTORE);
+    skintest::PumpMessages();
+    GetWindowRect(hWnd, &rc);
+    EXPECT_FALSE(IsZoomed(hWnd));
+    EXPECT_EQ(100, rc.left);
+    EXPECT_EQ(60, rc.top);
+    EXPECT_EQ(600, rc.right);
+    EXPECT_EQ(360, rc.bottom);
+    SendMessageA(hWnd, WM_NCHITTEST, 0, 0);
+    EXPECT_TRUE(pSkin->GetButton(CWindowSkin::SLOT_MAXIMIZE).visible);
+    EXPECT_FALSE(pSkin->GetButton(CWindowSkin::SLOT_RESTORE).visible);
+    DestroyWindow(hWnd);
+}
+
 TEST(SkinHookTest, WindowsThatAreNotDialogsStayUnskinned)
 {
     skintest::EnsureSkinInstalled();
