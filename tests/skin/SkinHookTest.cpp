@@ -284,12 +284,16 @@ TEST(SkinHookTest, SkinnedWindowsEndCleanly)
     skintest::PumpMessages();
     const int nMapBefore = CWindowMap::Instance().GetCount();
     const int nTrackedBefore = CSkinHook::GetInstance()->GetTrackedCount();
+    // Every window skin shares the hook's images; the count shows skins still alive.
+    const CSharedBitmap& frame = CSkinHook::GetInstance()->GetFrameImage();
+    const long nSharesBefore = frame.GetRefCount() - CSkinHook::GetInstance()->GetHeldCount();
 
     std::vector<HWND> windows;
     for (int i = 0; i < 5; ++i)
         windows.push_back(skintest::CreateTestDialog("ログ設定"));
     EXPECT_EQ(nMapBefore + 5, CWindowMap::Instance().GetCount());
     EXPECT_EQ(nTrackedBefore + 5, CSkinHook::GetInstance()->GetTrackedCount());
+    EXPECT_EQ(nSharesBefore + 5, frame.GetRefCount() - CSkinHook::GetInstance()->GetHeldCount());
     for (HWND hWnd : windows)
         EXPECT_TRUE(DestroyWindow(hWnd));
     skintest::PumpMessages();
@@ -298,6 +302,7 @@ TEST(SkinHookTest, SkinnedWindowsEndCleanly)
     EXPECT_EQ(nTrackedBefore, CSkinHook::GetInstance()->GetTrackedCount());
     // At most the skin of the window destroyed last waits for deletion.
     EXPECT_LE(CSkinHook::GetInstance()->GetHeldCount(), 1);
+    EXPECT_EQ(nSharesBefore, frame.GetRefCount() - CSkinHook::GetInstance()->GetHeldCount());
     for (HWND hWnd : windows)
         EXPECT_EQ(nullptr, CWindowSubclasser::FromHandle(hWnd));
 }
