@@ -24,15 +24,36 @@ std::string ToWinePath(const std::string& strPath)
     return strOut;
 }
 
+// A folder that did not exist before: Wine reuses process ids, and a folder left from an
+// earlier run would hand its INI file to the next test.
 std::string MakeWorkDir()
 {
     static int s_nRun = 0;
     char szTemp[MAX_PATH];
     GetTempPathA(MAX_PATH, szTemp);
-    char szDir[MAX_PATH];
-    snprintf(szDir, sizeof(szDir), "%staplinar-e2e-%lu-%d", szTemp, GetCurrentProcessId(), ++s_nRun);
-    CreateDirectoryA(szDir, nullptr);
-    return szDir;
+    for (;;) {
+        char szDir[MAX_PATH];
+        snprintf(szDir, sizeof(szDir), "%staplinar-e2e-%lu-%d", szTemp, GetCurrentProcessId(), ++s_nRun);
+        if (CreateDirectoryA(szDir, nullptr) || GetLastError() != ERROR_ALREADY_EXISTS) {
+            return szDir;
+        }
+    }
+}
+
+// Removes a work folder with the files in it (it holds no subfolders of its own).
+void RemoveWorkDir(const std::string& strDir)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE hFind = FindFirstFileA((strDir + "\\*").c_str(), &data);
+    if (hFind != INVALID_HANDLE_VALUE) {
+        do {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+                DeleteFileA((strDir + "\\" + data.cFileName).c_str());
+            }
+        } while (FindNextFileA(hFind, &data));
+        FindClose(hFind);
+    }
+    RemoveDirectoryA(strDir.c_str());
 }
 
 struct TEnumContext
@@ -67,12 +88,16 @@ CAppDriver::CAppDriver()
 CAppDriver::~CAppDriver()
 {
     Kill();
+    for (const std::string& strDir : m_workDirs) {
+        RemoveWorkDir(strDir);
+    }
 }
 
 bool CAppDriver::Start(const std::string& strExe, const std::string& strIni)
 {
     Kill();
     m_strWorkDir = MakeWorkDir();
+    m_workDirs.push_back(m_strWorkDir);
     std::string strTarget = m_strWorkDir + "\\taplinar.exe";
     if (!CopyFileA(ToWinePath(strExe).c_str(), strTarget.c_str(), FALSE)) {
         return false;

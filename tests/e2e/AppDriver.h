@@ -16,7 +16,7 @@ public:
     ~CAppDriver();
 
     // Copies the executable into a fresh work folder (so that its INI file is the
-    // test's own) and starts it there.
+    // test's own) and starts it there. The folders go when the driver goes.
     bool Start(const std::string& strExe, const std::string& strIni = std::string());
     // Takes over a program that is already running (its first window is found by title).
     bool AttachRunning(DWORD dwMs);
@@ -64,6 +64,8 @@ public:
 private:
     PROCESS_INFORMATION m_pi;
     std::string m_strWorkDir;
+    // Removed with the driver.
+    std::vector<std::string> m_workDirs;
 };
 
 // Texts and states of another process's windows.

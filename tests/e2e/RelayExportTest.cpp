@@ -35,6 +35,10 @@ TEST_F(RelayExportTest, BytesCrossBothWaysAndTheExportHoldsBothSidesRowForRow)
 
     ASSERT_TRUE(host.Write("HELLO 123\r\n"));
     EXPECT_EQ("HELLO 123\r\n", instrument.Read(11, 10000));
+    // Each port's bytes reach the log through its own event thread, which may lag the
+    // wire by several bytes on a busy machine; an answer given at once would be logged
+    // interleaved with the request. The instrument answers once the request is logged.
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 2));
     ASSERT_TRUE(instrument.Write("OK\r\n"));
     EXPECT_EQ("OK\r\n", host.Read(4, 10000));
     EXPECT_EQ("", instrument.Read(1, 300)) << "nothing is echoed or sent twice";
