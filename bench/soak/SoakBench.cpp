@@ -104,8 +104,9 @@ int GetCount(HWND hMain, int nId)
 }
 
 // Left, right, left again: when the left count did not move meanwhile, the window
-// took at most the right half of one pair between the two reads, so the counts must
-// be equal or the left one ahead by one. Answers false when no quiet sample came.
+// took at most one half of one pair between the reads (a pair is posted own view
+// first, so either half may come first), so the counts differ by one at most.
+// Answers false when no quiet sample came.
 bool SampleCounts(HWND hMain, int& nLeft, int& nRight)
 {
     for (int nTry = 0; nTry < 20; ++nTry) {
@@ -158,9 +159,9 @@ int main(int argc, char** argv)
     std::thread checkA(CheckArrivals, std::ref(toInstrument));
     std::thread checkB(CheckArrivals, std::ref(toHost));
 
-    // Rows are posted in pairs, left first, so a sample may catch the window between
-    // the two halves of one pair; more than that is out of step.
-    int nSamples = 0, nOutOfStep = 0, nMaxRows = 0, nUnanswered = 0;
+    // A sample may catch the window between the two halves of one pair; more than
+    // that is out of step.
+    int nSamples = 0, nOutOfStep = 0, nMaxRows = 0, nUnanswered = 0, nWorstGap = 0;
     while (toInstrument.bSending || toHost.bSending) {
         ::Sleep(1000);
         int nLeft = 0, nRight = 0;
@@ -169,7 +170,9 @@ int main(int argc, char** argv)
             continue;
         }
         ++nSamples;
-        if (nLeft - nRight < 0 || nLeft - nRight > 1)
+        const int nGap = std::abs(nLeft - nRight);
+        nWorstGap = std::max(nWorstGap, nGap);
+        if (nGap > 1)
             ++nOutOfStep;
         nMaxRows = std::max(nMaxRows, std::max(nLeft, nRight));
     }
@@ -198,6 +201,7 @@ int main(int argc, char** argv)
     std::printf("most rows in a view: %d rows\n", nMaxRows);
     std::printf("view samples: %d samples\n", nSamples);
     std::printf("views out of step: %d samples\n", nOutOfStep);
+    std::printf("largest gap between the views: %d rows\n", nWorstGap);
     std::printf("samples without a quiet moment: %d samples\n", nUnanswered);
     std::printf("peak working set: %lu KiB\n", static_cast<unsigned long>(nPeak / 1024));
     std::printf("bytes lost: %llu bytes\n", nLost);
