@@ -32,6 +32,9 @@ TEST_F(RelayExportTest, BytesCrossBothWaysAndTheExportHoldsBothSidesRowForRow)
     HWND hMain = StartAndOpen();
     ASSERT_NE(nullptr, hMain);
     ASSERT_TRUE(WaitRows(hMain, START_ROWS));
+    // The headers name each port; a pty has no modem lines, so the peer's DTR reads high.
+    EXPECT_EQ(" L H     <\\\\.\\COM1>        DTR(HI)", GetText(GetDlgItem(hMain, ID_LEFT_HEADER)));
+    EXPECT_EQ(" L H     <\\\\.\\COM2>        DTR(HI)", GetText(GetDlgItem(hMain, ID_RIGHT_HEADER)));
 
     ASSERT_TRUE(host.Write("HELLO 123\r\n"));
     EXPECT_EQ("HELLO 123\r\n", instrument.Read(11, 10000));

@@ -12,6 +12,8 @@
 // Ids and texts of the program, as a user meets them.
 const int ID_LEFT_VIEW = 1000;
 const int ID_RIGHT_VIEW = 1001;
+const int ID_LEFT_HEADER = 1007;
+const int ID_RIGHT_HEADER = 1008;
 const int ID_ABOUT_TEXT = 1009;
 const int CMD_PORT_SETTING = 32774;
 const int CMD_EXPORT = 32777;

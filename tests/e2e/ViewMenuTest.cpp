@@ -2,6 +2,16 @@
 
 namespace {
 
+// Last write time of a file, 0 when it cannot be read.
+ULONGLONG GetWriteTime(const std::string& strPath)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data)) {
+        return 0;
+    }
+    return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
 const int ID_DATA_WIDTH = 1010;
 const int ID_DATA_VIEW = 1011;
 const int ID_SIGNAL_MODE = 1014;
@@ -66,6 +76,8 @@ TEST_F(ViewMenuTest, MonitorSwitchAndLogSettingsShapeTheLog)
     std::string strIni = m_app.ReadIni();
     std::vector<std::string> logSetting = {"data-width=0", "data-view-type=0", "signal-mode=0"};
     EXPECT_EQ(logSetting, GetIniSection(strIni, "log-setting"));
+    ULONGLONG nWritten = GetWriteTime(m_app.GetIniPath());
+    ASSERT_NE(0u, nWritten);
 
     // Cancel stores nothing, whatever was chosen.
     hDlg = OpenLogSettings(hMain);
@@ -77,6 +89,7 @@ TEST_F(ViewMenuTest, MonitorSwitchAndLogSettingsShapeTheLog)
     ASSERT_TRUE(Close(hDlg, IDCANCEL));
     Sleep(300);
     EXPECT_EQ(strIni, m_app.ReadIni());
+    EXPECT_EQ(nWritten, GetWriteTime(m_app.GetIniPath())) << "Cancel does not touch the file";
     EXPECT_EQ(static_cast<int>(START_ROWS + 3), GetListCount(hMain, ID_LEFT_VIEW)) << "a cancelled dialog applies nothing";
 
     // OK without changes rewrites nothing.
@@ -85,6 +98,7 @@ TEST_F(ViewMenuTest, MonitorSwitchAndLogSettingsShapeTheLog)
     ASSERT_TRUE(Close(hDlg, IDOK));
     ASSERT_TRUE(WaitRows(hMain, START_ROWS + 4));
     EXPECT_EQ(strIni, m_app.ReadIni());
+    EXPECT_EQ(nWritten, GetWriteTime(m_app.GetIniPath())) << "confirming unchanged values leaves the file alone";
 
     ASSERT_TRUE(host.Write("0123456789ABCDEFGHIJ"));
     EXPECT_EQ("0123456789ABCDEFGHIJ", instrument.Read(20, 10000));
