@@ -30,7 +30,7 @@ public:
     CWindowSkin();
 
     // Skin elements.
-    // Menu items are highlighted in the active caption's colours.
+    // Selected menu items are filled with the active caption colour.
     void SetCaptionPainter(const CCaptionPainter& painter);
     // The frame is filled with a pattern brush made from this image.
     void SetFrameImage(const CSharedBitmap& image);
