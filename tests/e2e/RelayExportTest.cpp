@@ -87,5 +87,26 @@ TEST_F(RelayExportTest, BytesCrossBothWaysAndTheExportHoldsBothSidesRowForRow)
     ASSERT_TRUE(WaitWindowGone(hDlg, 10000));
     ASSERT_TRUE(host.Write("AGAIN"));
     EXPECT_EQ("AGAIN", instrument.Read(5, 10000));
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 4));
+
+    // Confirming them reopens both ports: a new marker, and the lines, which did not
+    // change, are not reported again.
+    m_app.Command(hMain, CMD_PORT_SETTING);
+    hDlg = m_app.WaitDialog(PORT_DIALOG);
+    ASSERT_NE(nullptr, hDlg);
+    m_app.ClickButton(hDlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(hDlg, 10000));
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 6));
+    ASSERT_TRUE(instrument.Write("BACK"));
+    EXPECT_EQ("BACK", host.Read(4, 10000));
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 7));
+    std::vector<TExportRow> reopened = ExportRows(hMain);
+    ASSERT_EQ(START_ROWS + 7, reopened.size()) << DescribeRows(reopened);
+    ExpectRows(std::vector<TExportRow>(reopened.begin() + START_ROWS + 3, reopened.end()), {
+        {"　┃|######| 0000 : 41 47 41 49 4E -- -- --  : AGAIN", "　┃|######|"},
+        {OPEN_ROW, OPEN_ROW},
+        {LINE_OFF, LINE_OFF},
+        {"　┃|------|", "　┃|------| 0000 : 42 41 43 4B -- -- -- --  : BACK"},
+    });
     EXPECT_TRUE(m_app.Quit(hMain));
 }
