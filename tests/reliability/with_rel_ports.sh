@@ -17,7 +17,7 @@ mkdir -p "$REL_CTL_DIR"
 watcher=""
 mounts=()
 cleanup() {
-    for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || true; done
+    for m in "${mounts[@]}"; do umount -l "$m" 2>/dev/null || true; done
     [ -n "$watcher" ] && kill "$watcher" 2>/dev/null || true
     for f in "$DIR"/pid-*; do [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null || true; done
     rm -rf "$DIR"
