@@ -5,7 +5,8 @@
 # through Taplinar. With a display the window opens for you; without one (no DISPLAY)
 # the run is driven under Xvfb: the port settings are confirmed, the devices talk for
 # about ten seconds, the log is exported through the program's own command, a screenshot
-# is taken, and both paths are printed.
+# is taken, and both paths are printed. `tools/run.sh --photos [DIR]` takes the README's
+# photographs of the windows (default docs/screenshots).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build"
@@ -43,8 +44,44 @@ headless() {
     echo "exported log: $log_path"
 }
 
+# Photographs of the real program for the README, taken while the devices talk.
+photos() {
+    local out=$1 ctl="$BUILD/tools/tapctl.exe"
+    pids=()
+    trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
+    (cd "$DEMO" && exec wine taplinar.exe) >/dev/null 2>&1 &
+    wine "$ctl" wait "設定 - Taplinar"; sleep 1
+    snap "$out/port-settings.png" 300x340
+    wine "$ctl" confirm-ports
+    start_devices
+    sleep "$TALK_SECONDS"
+    snap "$out/main-active.png"
+    wine "$ctl" menu v; sleep 1
+    snap "$out/popup-menu.png"
+    wine "$ctl" key 27; wine "$ctl" key 27; sleep 1
+    wine "$ctl" command 32776; wine "$ctl" wait "ログ設定 - Taplinar"; sleep 1
+    snap "$out/log-settings.png"
+    wine "$ctl" click "ログ設定 - Taplinar" 2
+    wine "$ctl" command 32773; wine "$ctl" wait "Taplinar のﾊﾞｰｼﾞｮﾝ情報"; sleep 1
+    snap "$out/about-box.png"
+    wine "$ctl" click "Taplinar のﾊﾞｰｼﾞｮﾝ情報" 1
+    wine "$ctl" command 2; sleep 1
+    snap "$out/exit-question.png"
+    wine "$ctl" answer 1
+    echo "photographs: $out"
+}
+
+# snap FILE [SIZE]: the part of the screen where the program's windows are.
+snap() {
+    import -window root -crop "${2:-1000x640}+0+0" +repage "$1"
+}
+
 if [ "${1:-}" = "--headless" ]; then
     headless
+    exit 0
+fi
+if [ "${1:-}" = "--photos-inside" ]; then
+    photos "$2"
     exit 0
 fi
 
@@ -69,7 +106,10 @@ for n in 1 2; do
         "Simulated serial port" "Taplinar demo devices" "USB\\VID_1A86&PID_7523"
 done
 
-if [ -n "${DISPLAY:-}" ]; then
+if [ "${1:-}" = "--photos" ]; then
+    out=$(mkdir -p "${2:-$ROOT/docs/screenshots}" && cd "${2:-$ROOT/docs/screenshots}" && pwd)
+    "$ROOT/tools/xrun.sh" "$BUILD" "$0" --photos-inside "$out"
+elif [ -n "${DISPLAY:-}" ]; then
     eval "$("$ROOT/tools/wine-env.sh" "$BUILD" env)"
     start_devices
     cd "$DEMO" && wine taplinar.exe

@@ -44,13 +44,16 @@ init_prefix() {
     fi
     # Xvfb has no window manager: let Wine draw the frame through the normal messages,
     # and keep the windows to itself (a managed window waits about 2 s on every close
-    # for a manager that never answers).
+    # for a manager that never answers). Caption text is white, as on Windows.
     import_reg <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
 "Managed"="N"
+
+[HKEY_CURRENT_USER\Control Panel\Colors]
+"TitleText"="255 255 255"
 REG
 }
 
