@@ -44,13 +44,17 @@ init_prefix() {
     fi
     # Xvfb has no window manager: let Wine draw the frame through the normal messages,
     # and keep the windows to itself (a managed window waits about 2 s on every close
-    # for a manager that never answers). Caption text is white, as on Windows.
+    # for a manager that never answers). The program itself stays managed: an unmanaged
+    # window cannot start maximised. Caption text is white, as on Windows.
     import_reg <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
 "Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\AppDefaults\taplinar.exe\X11 Driver]
+"Managed"="Y"
 
 [HKEY_CURRENT_USER\Control Panel\Colors]
 "TitleText"="255 255 255"
