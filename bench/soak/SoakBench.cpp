@@ -191,9 +191,16 @@ int main(int argc, char** argv)
     sendB.join();
     checkA.join();
     checkB.join();
-    // Quiet line: the last blocks are written out and both views must agree exactly.
-    ::Sleep(2000);
-    const int nLeft = GetCount(hMain, ID_LEFT_VIEW), nRight = GetCount(hMain, ID_RIGHT_VIEW);
+    // Quiet line: once the window has taken the last rows (both counts still for a
+    // second), both views must agree exactly.
+    int nLeft = -1, nRight = -1;
+    for (int nStill = 0, nTry = 0; nStill < 5 && nTry < 300; ++nTry) {
+        ::Sleep(200);
+        const int nLeftNow = GetCount(hMain, ID_LEFT_VIEW), nRightNow = GetCount(hMain, ID_RIGHT_VIEW);
+        nStill = nLeftNow == nLeft && nRightNow == nRight ? nStill + 1 : 0;
+        nLeft = nLeftNow;
+        nRight = nRightNow;
+    }
     if (nLeft != nRight)
         ++nOutOfStep;
     nMaxRows = std::max(nMaxRows, std::max(nLeft, nRight));

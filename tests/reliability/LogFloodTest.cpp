@@ -17,13 +17,13 @@ namespace {
 // Windows refuses posts beyond this many queued messages of a thread.
 const long WINDOWS_QUEUE_LIMIT = 10000;
 
-// 256 KiB by default; REL_FLOOD_KIB=1024 gives the full mebibyte (several minutes).
+// 128 KiB by default; REL_FLOOD_KIB=1024 gives the full mebibyte (several minutes).
 DWORD FloodBytes()
 {
     char szValue[32] = {};
     if (::GetEnvironmentVariableA("REL_FLOOD_KIB", szValue, sizeof szValue) > 0 && std::atoi(szValue) > 0)
         return static_cast<DWORD>(std::atoi(szValue)) * 1024;
-    return 256 * 1024;
+    return 128 * 1024;
 }
 
 class LogFloodTest : public ::testing::Test
