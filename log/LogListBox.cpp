@@ -9,6 +9,11 @@ namespace {
 
 const int INITIAL_CAPACITY = 10000;
 
+// How much one update of the system box may take in, so that the window still
+// gets to its other messages during a flood.
+const int MAX_LINES_PER_UPDATE = 2000;
+const DWORD MAX_UPDATE_MS = 20;
+
 int LinesToDrop(int nMaxLines)
 {
     return nMaxLines <= 1000 ? 5 : 20;
@@ -118,22 +123,40 @@ LRESULT CLogListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CLogListBox::OnPostLine(char* pszText)
 {
-    if (pszText == nullptr)
+    int nIndex = StoreLine(pszText);
+    // Lines already queued behind this one are taken in the same go: telling the
+    // system box the count and the top row costs far more than storing a line, and
+    // a flood of single updates would keep the window from its input for seconds.
+    const DWORD dwStart = ::GetTickCount();
+    MSG msg;
+    for (int nTaken = 1; nTaken < MAX_LINES_PER_UPDATE && ::GetTickCount() - dwStart < MAX_UPDATE_MS; ++nTaken) {
+        if (!::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE | PM_NOYIELD))
+            break;
+        int nStored = StoreLine(reinterpret_cast<char*>(msg.lParam));
+        if (nStored >= 0)
+            nIndex = nStored;
+    }
+    if (nIndex < 0)
         return;
+    SendMessage(LB_SETCOUNT, m_lines.GetCount());
+    // The system keeps the last page full, so this shows the newest line.
+    SetTopIndex(m_lines.GetCount() - 1);
+    if (m_nItemHeight < 0)
+        MeasureRows();
+    ScheduleRepaint();
+}
+
+int CLogListBox::StoreLine(char* pszText)
+{
+    if (pszText == nullptr)
+        return -1;
     ZEV::CSharedText line = ZEV::CSharedText::Adopt(pszText);
     int nIndex = m_lines.Add(line);
     if (nIndex < 0) {
         m_lines.Pop(LinesToDrop(m_nMaxLines));
         nIndex = m_lines.Add(line);
-        if (nIndex < 0)
-            return;  // no room even so: the line is dropped
     }
-    SendMessage(LB_SETCOUNT, m_lines.GetCount());
-    // The system keeps the last page full, so this shows the newest line.
-    SetTopIndex(nIndex);
-    if (m_nItemHeight < 0)
-        MeasureRows();
-    ScheduleRepaint();
+    return nIndex;  // below 0: no room even so, the line is dropped
 }
 
 void CLogListBox::AfterLinesChanged()

@@ -66,6 +66,8 @@ protected:
 
 private:
     void OnPostLine(char* pszText);
+    // Adopts a posted text into the ring; the index it got, or -1 when dropped.
+    int StoreLine(char* pszText);
     LRESULT OnDeleteString(WPARAM wParam, LPARAM lParam);
     LRESULT OnResetContent(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetText(WPARAM wParam, LPARAM lParam);
