@@ -141,15 +141,17 @@ TEST_F(LogFloodTest, BlockFloodReachesBothViewsWholeThroughWinesUnboundedQueue)
 
 TEST_F(LogFloodTest, BlockFloodReachesBothViewsWholeWhenTheQueueRefusesPosts)
 {
-    FloodOneBlock(WINDOWS_QUEUE_LIMIT);
+    // Below Windows' 10000, so that refusals come for certain while the views take
+    // queued rows in batches.
+    FloodOneBlock(WINDOWS_QUEUE_LIMIT / 10);
     EXPECT_GT(m_host.GetRefusedPosts(), 0) << "the limit was reached, so the backlog was used";
 }
 
 TEST_F(LogFloodTest, BothPortsTalkingAtOnceKeepTheViewsInStepWhenTheQueueRefusesPosts)
 {
-    m_host.SetQueueLimit(WINDOWS_QUEUE_LIMIT);
-    // Each switch of port writes a block out: two rows per byte and view, posted
-    // from the event threads much faster than the window takes them.
+    // A short queue, so that refusals come although the views take queued rows in
+    // batches: each switch of port writes a block out, two rows per byte and view.
+    m_host.SetQueueLimit(64);
     const int nSwitches = 12000;
     auto feed = [this, nSwitches](int nPort) {
         for (int i = 0; i < nSwitches; ++i) {

@@ -76,13 +76,19 @@ LRESULT CALLBACK CViewPairHost::CountingProc(HWND hWnd, UINT message, WPARAM wPa
 {
     CViewPairHost* pHost = g_pCountingHost;
     const WNDPROC pfn = pHost->m_pfnView[hWnd == pHost->m_views[0].m_hWnd ? 0 : 1];
-    if (message == WM_POSTLINE)
-        ++pHost->m_nTaken;
     if (message == WM_DESTROY) {
         // The view's own procedure must be back on top before it unwinds.
         ::SetWindowLongA(hWnd, GWL_WNDPROC, reinterpret_cast<LONG>(pfn));
     }
-    return ::CallWindowProcA(pfn, hWnd, message, wParam, lParam);
+    if (message != WM_POSTLINE)
+        return ::CallWindowProcA(pfn, hWnd, message, wParam, lParam);
+    // The view takes the rows queued behind this one in the same go: count what it stored.
+    CLogListBox& view = pHost->m_views[hWnd == pHost->m_views[0].m_hWnd ? 0 : 1];
+    const int nBefore = view.GetLineCount();
+    LRESULT lResult = ::CallWindowProcA(pfn, hWnd, message, wParam, lParam);
+    const int nAfter = view.GetLineCount();
+    pHost->m_nTaken += nAfter > nBefore ? nAfter - nBefore : 1;
+    return lResult;
 }
 
 std::string CViewPairHost::Row(int n, int nIndex)
