@@ -13,6 +13,7 @@ const int INITIAL_CAPACITY = 10000;
 // gets to its other messages during a flood.
 const int MAX_LINES_PER_UPDATE = 2000;
 const DWORD MAX_UPDATE_MS = 20;
+const int MAX_VIEWS_PER_UPDATE = 4;
 
 int LinesToDrop(int nMaxLines)
 {
@@ -123,20 +124,42 @@ LRESULT CLogListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CLogListBox::OnPostLine(char* pszText)
 {
-    int nIndex = StoreLine(pszText);
-    // Lines already queued behind this one are taken in the same go: telling the
-    // system box the count and the top row costs far more than storing a line, and
-    // a flood of single updates would keep the window from its input for seconds.
+    StoreLine(pszText);
+    // Lines already queued behind this one are taken in the same go, in queue order,
+    // also those of other log views (the two views of a log get their rows in turns):
+    // telling the system box the count and the top row costs far more than storing a
+    // line, and a flood of single updates would keep the window from its input for
+    // seconds. Taking the other view's rows too keeps the two views in step.
+    CLogListBox* touched[MAX_VIEWS_PER_UPDATE] = {this};
+    int nTouched = 1;
     const DWORD dwStart = ::GetTickCount();
     MSG msg;
     for (int nTaken = 1; nTaken < MAX_LINES_PER_UPDATE && ::GetTickCount() - dwStart < MAX_UPDATE_MS; ++nTaken) {
-        if (!::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE | PM_NOYIELD))
+        if (!::PeekMessageA(&msg, NULL, WM_POSTLINE, WM_POSTLINE, PM_NOREMOVE | PM_NOYIELD))
             break;
-        int nStored = StoreLine(reinterpret_cast<char*>(msg.lParam));
-        if (nStored >= 0)
-            nIndex = nStored;
+        CLogListBox* pView = dynamic_cast<CLogListBox*>(CWnd::FromHandlePermanent(msg.hwnd));
+        if (pView == nullptr || (pView != this && nTouched == MAX_VIEWS_PER_UPDATE && !IsTouched(touched, nTouched, pView)))
+            break;  // not a log view's line: it waits for the message loop
+        ::PeekMessageA(&msg, msg.hwnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE | PM_NOYIELD);
+        pView->StoreLine(reinterpret_cast<char*>(msg.lParam));
+        if (!IsTouched(touched, nTouched, pView))
+            touched[nTouched++] = pView;
     }
-    if (nIndex < 0)
+    for (int i = 0; i < nTouched; ++i)
+        touched[i]->AfterLinesAdded();
+}
+
+bool CLogListBox::IsTouched(CLogListBox* const* touched, int nTouched, const CLogListBox* pView)
+{
+    for (int i = 0; i < nTouched; ++i)
+        if (touched[i] == pView)
+            return true;
+    return false;
+}
+
+void CLogListBox::AfterLinesAdded()
+{
+    if (m_lines.GetCount() == 0)
         return;
     SendMessage(LB_SETCOUNT, m_lines.GetCount());
     // The system keeps the last page full, so this shows the newest line.

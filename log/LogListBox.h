@@ -68,6 +68,9 @@ private:
     void OnPostLine(char* pszText);
     // Adopts a posted text into the ring; the index it got, or -1 when dropped.
     int StoreLine(char* pszText);
+    // Tells the system box about the lines stored since the last update.
+    void AfterLinesAdded();
+    static bool IsTouched(CLogListBox* const* touched, int nTouched, const CLogListBox* pView);
     LRESULT OnDeleteString(WPARAM wParam, LPARAM lParam);
     LRESULT OnResetContent(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetText(WPARAM wParam, LPARAM lParam);

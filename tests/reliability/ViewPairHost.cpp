@@ -82,11 +82,11 @@ LRESULT CALLBACK CViewPairHost::CountingProc(HWND hWnd, UINT message, WPARAM wPa
     }
     if (message != WM_POSTLINE)
         return ::CallWindowProcA(pfn, hWnd, message, wParam, lParam);
-    // The view takes the rows queued behind this one in the same go: count what it stored.
-    CLogListBox& view = pHost->m_views[hWnd == pHost->m_views[0].m_hWnd ? 0 : 1];
-    const int nBefore = view.GetLineCount();
+    // A view takes the rows queued behind this one in the same go, the other view's
+    // too: count what both stored.
+    const int nBefore = pHost->m_views[0].GetLineCount() + pHost->m_views[1].GetLineCount();
     LRESULT lResult = ::CallWindowProcA(pfn, hWnd, message, wParam, lParam);
-    const int nAfter = view.GetLineCount();
+    const int nAfter = pHost->m_views[0].GetLineCount() + pHost->m_views[1].GetLineCount();
     pHost->m_nTaken += nAfter > nBefore ? nAfter - nBefore : 1;
     return lResult;
 }
