@@ -178,23 +178,36 @@ HKEY CRegistryKey::OpenForWrite(const std::string& strSection)
     return hKey;
 }
 
-TNameList CRegistryKey::EnumSections(const std::string& strParent)
+namespace {
+
+// Names of the sub-keys or the values of a key, by index until there are no more;
+// empty when the listing fails part-way.
+template <typename TEnumOne>
+TNameList EnumNames(HKEY hKey, TEnumOne enumOne)
 {
-    HKEY hKey = strParent.empty() ? m_pRootKey.get() : OpenForRead(strParent);
     TNameList names;
     if (!hKey)
         return names;
     for (DWORD nIndex = 0;; ++nIndex) {
         char szName[NAME_BUFFER];
         DWORD nName = NAME_BUFFER;
-        LONG nResult = RegEnumKeyExA(hKey, nIndex, szName, &nName, nullptr, nullptr, nullptr,
-                                     nullptr);
+        LONG nResult = enumOne(hKey, nIndex, szName, &nName);
         if (nResult == ERROR_NO_MORE_ITEMS)
             return names;
         if (nResult != ERROR_SUCCESS)
             return TNameList();
         names.push_back(std::string(szName, nName));
     }
+}
+
+} // namespace
+
+TNameList CRegistryKey::EnumSections(const std::string& strParent)
+{
+    HKEY hKey = strParent.empty() ? m_pRootKey.get() : OpenForRead(strParent);
+    return EnumNames(hKey, [](HKEY h, DWORD i, char* psz, DWORD* pn) {
+        return RegEnumKeyExA(h, i, psz, pn, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 bool CRegistryKey::DeleteSection(const std::string& strName)
@@ -207,21 +220,9 @@ bool CRegistryKey::DeleteSection(const std::string& strName)
 
 TNameList CRegistryKey::EnumKeys(const std::string& strSection)
 {
-    HKEY hKey = OpenForRead(strSection);
-    TNameList names;
-    if (!hKey)
-        return names;
-    for (DWORD nIndex = 0;; ++nIndex) {
-        char szName[NAME_BUFFER];
-        DWORD nName = NAME_BUFFER;
-        LONG nResult = RegEnumValueA(hKey, nIndex, szName, &nName, nullptr, nullptr, nullptr,
-                                     nullptr);
-        if (nResult == ERROR_NO_MORE_ITEMS)
-            return names;
-        if (nResult != ERROR_SUCCESS)
-            return TNameList();
-        names.push_back(std::string(szName, nName));
-    }
+    return EnumNames(OpenForRead(strSection), [](HKEY h, DWORD i, char* psz, DWORD* pn) {
+        return RegEnumValueA(h, i, psz, pn, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 DWORD CRegistryKey::GetValueType(const std::string& strSection, const std::string& strKey)

@@ -79,32 +79,36 @@ CDibImage MakeFrameImage(HBITMAP hFrame, const TSkinColors& colors)
     return image;
 }
 
-CDibImage MakeCloseImage(HBITMAP hButtons, const TSkinColors& colors)
+namespace {
+
+// A copy of the button strip with its pixels edited (when given), black then
+// becoming the face colour.
+CDibImage MakeButtonImage(HBITMAP hButtons, const TSkinColors& colors, DWORD (*pfnEdit)(DWORD))
 {
     CDibImage image = CDibImage::CopyOf(hButtons);
-    if (!image.IsEmpty())
-        image.ReplaceBlack(colors.faceColor);
+    if (image.IsEmpty())
+        return image;
+    if (pfnEdit != nullptr)
+        image.Transform(pfnEdit);
+    image.ReplaceBlack(colors.faceColor);
     return image;
+}
+
+} // namespace
+
+CDibImage MakeCloseImage(HBITMAP hButtons, const TSkinColors& colors)
+{
+    return MakeButtonImage(hButtons, colors, nullptr);
 }
 
 CDibImage MakeMaximizeImage(HBITMAP hButtons, const TSkinColors& colors)
 {
-    CDibImage image = CDibImage::CopyOf(hButtons);
-    if (image.IsEmpty())
-        return image;
-    image.Transform(&TintMaximizePixel);
-    image.ReplaceBlack(colors.faceColor);
-    return image;
+    return MakeButtonImage(hButtons, colors, &TintMaximizePixel);
 }
 
 CDibImage MakeMinimizeImage(HBITMAP hButtons, const TSkinColors& colors)
 {
-    CDibImage image = CDibImage::CopyOf(hButtons);
-    if (image.IsEmpty())
-        return image;
-    image.Transform(&SwapRedBluePixel);
-    image.ReplaceBlack(colors.faceColor);
-    return image;
+    return MakeButtonImage(hButtons, colors, &SwapRedBluePixel);
 }
 
 std::unique_ptr<CWindowSkin> BuildSkin(const TSkinColors& colors, HBITMAP hFrame, HBITMAP hButtons,
