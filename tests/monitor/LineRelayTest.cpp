@@ -200,8 +200,16 @@ TEST_F(RelayTest, UnreadableStatusDropsThePartnersOutputsAndReportsOffOnce)
     Sleep(100);
     Settle(0, 0xD0);
 
-    EXPECT_EQ((std::vector<std::string>{"C0:0", "S0:0", "C0:1", "S0:1", "C0:0", "S0:0", "D0:D0"}),
-              m_log.Of(0));
+    // The fault may strike between the two status reads of one pass, so the two
+    // reports to off may come in either order; each line is reported off once.
+    std::vector<std::string> events = m_log.Of(0);
+    ASSERT_EQ(7u, events.size());
+    EXPECT_EQ((std::vector<std::string>{"C0:0", "S0:0", "C0:1", "S0:1"}),
+              std::vector<std::string>(events.begin(), events.begin() + 4));
+    std::vector<std::string> offs(events.begin() + 4, events.begin() + 6);
+    std::sort(offs.begin(), offs.end());
+    EXPECT_EQ((std::vector<std::string>{"C0:0", "S0:0"}), offs);
+    EXPECT_EQ("D0:D0", events[6]);
 }
 
 TEST_F(RelayTest, ReopeningWithNewSettingsKeepsEventThreadsAndLastLineStates)
