@@ -33,6 +33,7 @@ import_reg() {
 
 # REG_MULTI_SZ in a REGEDIT4 file: ANSI bytes, each text ended by 00, the list by another 00.
 multi_sz_hex() {
+    [ -n "$1" ] || { echo 00,00; return; }
     printf '%s' "$1" | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//' | sed 's/$/,00,00/'
 }
 
@@ -62,8 +63,9 @@ REG
 }
 
 map_port() {
-    local n=$1 path=$2 desc=${3:-"Simulated serial port (COM$1)"} mfg=${4:-"Taplinar test devices"}
-    local hwid=${5:-"USB\\VID_0403&PID_6001"}
+    # A maker or hardware id given empty stays empty (a device may have none).
+    local n=$1 path=$2 desc=${3:-"Simulated serial port (COM$1)"} mfg=${4-"Taplinar test devices"}
+    local hwid=${5-"USB\\VID_0403&PID_6001"}
     local inst; inst=$(printf '%04d' "$n")
     local driver="{4d36e978-e325-11ce-bfc1-08002be10318}\\$inst"
     {

@@ -1,0 +1,231 @@
+#!/usr/bin/env bash
+# tools/tap.sh: Taplinar on your own display, with the serial devices of this machine as
+# COM ports listed the way Windows lists them (device name and maker in the tool tips).
+#
+#   tools/tap.sh [DEVICE...]                    the devices given, or every one present
+#   tools/tap.sh --register-only [DEVICE...]    register the COM ports and print them; no window
+#   tools/tap.sh --build DIR ...                use the build tree DIR instead of build/
+#
+# Devices found: /dev/ttyUSB*, /dev/ttyACM*, and /dev/ttyS* where the kernel reports a UART.
+# Each keeps its COM number from run to run (keyed by its /dev/serial/by-id name where it
+# has one); ports of devices that are gone are unregistered. A device you cannot open is
+# reported, with the command that fixes it, before Wine starts; nothing on the system is
+# changed. TAP_SYSFS and TAP_DEV stand in for /sys and /dev (the tests use fake trees).
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+SYSFS=${TAP_SYSFS:-/sys}
+DEV=${TAP_DEV:-/dev}
+BUILD="$ROOT/build"
+BUILD_GIVEN=0
+REGISTER_ONLY=0
+
+usage() { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+die() { echo "tap.sh: $*" >&2; exit 1; }
+
+# --- The devices -------------------------------------------------------------------------
+# One record per device, in parallel arrays: kernel name, node to open, key of its COM
+# number, description, maker, hardware id.
+NAMES=() NODES=() KEYS=() DESCS=() MFGS=() HWIDS=()
+
+read_attr() { [ -r "$1" ] && tr -d '\000-\037' < "$1" | sed 's/^ *//; s/ *$//' || true; }
+
+# Registry texts are Shift-JIS: whatever has no Shift-JIS form becomes a look-alike or '?'.
+registry_text() { printf '%s' "$1" | iconv -f UTF-8 -t CP932//TRANSLIT 2>/dev/null | iconv -f CP932 -t UTF-8; }
+
+# The kernel lists a serial core port with no UART behind it as type 0.
+is_real_uart() {
+    local type; type=$(read_attr "$SYSFS/class/tty/$1/type")
+    [ -n "$type" ] && [ "$type" != 0 ]
+}
+
+# The USB device a tty hangs off: the nearest directory above it with a vendor id.
+usb_device_dir() {
+    local dir; dir=$(readlink -f "$SYSFS/class/tty/$1/device" 2>/dev/null) || return 1
+    local top; top=$(readlink -f "$SYSFS")
+    while [ -n "$dir" ] && [ "$dir" != "$top" ] && [ "$dir" != / ]; do
+        [ -f "$dir/idVendor" ] && { echo "$dir"; return 0; }
+        dir=$(dirname "$dir")
+    done
+    return 1
+}
+
+driver_name() {
+    local link="$SYSFS/class/tty/$1/device/driver"
+    [ -e "$link" ] && basename "$(readlink -f "$link")" || echo serial
+}
+
+# The /dev/serial/by-id link of a node; it names the device, not the socket it is in.
+by_id_path() {
+    local node link
+    node=$(readlink -f "$1")
+    for link in "$DEV"/serial/by-id/*; do
+        [ -e "$link" ] && [ "$(readlink -f "$link")" = "$node" ] && { echo "$link"; return 0; }
+    done
+    return 1
+}
+
+add_device() {  # add_device NAME NODE
+    local name=$1 node=$2 desc mfg hwid usb driver
+    driver=$(driver_name "$name")
+    if usb=$(usb_device_dir "$name"); then
+        desc=$(read_attr "$usb/product") mfg=$(read_attr "$usb/manufacturer")
+        hwid=$(printf 'USB\\VID_%s&PID_%s' "$(read_attr "$usb/idVendor" | tr a-f A-F)" \
+                                            "$(read_attr "$usb/idProduct" | tr a-f A-F)")
+        desc=${desc:-$driver} mfg=${mfg:-$driver}
+    elif [ -d "$SYSFS/class/tty/$name" ]; then
+        desc="通信ポート ($name)" mfg=$driver hwid=$driver
+    else
+        desc="通信ポート ($node)" mfg="" hwid=""
+    fi
+    NAMES+=("$name") NODES+=("$node")
+    KEYS+=("$(by_id_path "$node" || echo "$node")")
+    DESCS+=("$(registry_text "$desc")") MFGS+=("$(registry_text "$mfg")") HWIDS+=("$(registry_text "$hwid")")
+}
+
+find_present() {
+    local entry name
+    for entry in "$SYSFS"/class/tty/ttyUSB* "$SYSFS"/class/tty/ttyACM* "$SYSFS"/class/tty/ttyS*; do
+        [ -e "$entry" ] || continue
+        name=$(basename "$entry")
+        [ -c "$DEV/$name" ] || continue
+        case $name in ttyS*) is_real_uart "$name" || continue ;; esac
+        echo "$name"
+    done | sort -V
+}
+
+find_devices() {
+    local name path
+    if [ $# -eq 0 ]; then
+        for name in $(find_present); do add_device "$name" "$DEV/$name"; done
+        return 0
+    fi
+    for path in "$@"; do
+        [ -e "$path" ] || die "$path: no such device"
+        # A by-id link or a link to a device: the kernel's name is the one at the end.
+        name=$(basename "$(readlink -f "$path")")
+        [ -d "$SYSFS/class/tty/$name" ] || name=$(basename "$path")
+        add_device "$name" "$path"
+    done
+}
+
+# --- Access ------------------------------------------------------------------------------
+# What to tell someone who cannot open NODE read-write, and how they get access.
+access_problem() {
+    local node=$1 user group mode owner
+    user=$(id -un)
+    read -r mode owner group < <(stat -L -c '%A %U %G' "$node")
+    echo "$node: you ($user) cannot open it for reading and writing; it is $mode $owner:$group."
+    if [ "${mode:4:2}" != rw ] || [ "$group" = root ]; then
+        echo "  Only its owner may use it. For this session: sudo chmod o+rw $node"
+    elif id -nG "$user" | tr ' ' '\n' | grep -qx "$group"; then
+        echo "  You are in group $group, but this session started before you were added."
+        echo "  Fix: log out and in again (or run: newgrp $group)."
+    else
+        echo "  You are not in group $group. Fix, once:"
+        echo "    sudo usermod -aG $group $user"
+        echo "  then log out and in again."
+    fi
+}
+
+check_access() {
+    local i failed=0
+    for i in "${!NODES[@]}"; do
+        [ -r "${NODES[$i]}" ] && [ -w "${NODES[$i]}" ] && continue
+        access_problem "${NODES[$i]}" >&2
+        failed=1
+    done
+    [ $failed = 0 ] || die "nothing was started; fix the access above and run again"
+}
+
+# --- COM numbers -------------------------------------------------------------------------
+# The numbers given out, one "N<TAB>KEY" a line, kept in the Wine prefix beside the ports.
+map_file() { echo "$BUILD/wineprefix/taplinar-ports"; }
+
+wine_env() { "$ROOT/tools/wine-env.sh" "$BUILD" "$@"; }
+
+index_of_key() {
+    local i
+    for i in "${!KEYS[@]}"; do [ "${KEYS[$i]}" = "$1" ] && { echo "$i"; return 0; }; done
+    return 1
+}
+
+# Fills COMS[i] for every device: its remembered number, or the lowest one free.
+# Devices that are gone lose their number and their port; devices present but not
+# chosen this time keep their number and lose their port.
+assign_numbers() {
+    local file; file=$(map_file)
+    local -A used=()
+    local kept=() n key i
+    COMS=()
+    if [ -f "$file" ]; then
+        # fd 3: Wine started in the loop must not eat the lines.
+        while IFS=$'\t' read -r -u 3 n key; do
+            [ -n "$n" ] || continue
+            if i=$(index_of_key "$key"); then
+                COMS[$i]=$n
+            else
+                wine_env unport "$n"
+                [ -e "$key" ] || continue
+            fi
+            used[$n]=1
+            kept+=("$n"$'\t'"$key")
+        done 3< "$file"
+    fi
+    for i in "${!KEYS[@]}"; do
+        [ -n "${COMS[$i]:-}" ] && continue
+        n=1
+        while [ -n "${used[$n]:-}" ]; do n=$((n + 1)); done
+        COMS[$i]=$n used[$n]=1
+        kept+=("$n"$'\t'"${KEYS[$i]}")
+    done
+    if [ ${#kept[@]} -gt 0 ]; then printf '%s\n' "${kept[@]}"; fi | sort -n > "$file.new"
+    mv "$file.new" "$file"
+}
+
+register_ports() {
+    local i
+    wine_env init
+    assign_numbers
+    for i in "${!NODES[@]}"; do
+        wine_env port "${COMS[$i]}" "$(readlink -f "${NODES[$i]}")" "${DESCS[$i]}" "${MFGS[$i]}" "${HWIDS[$i]}"
+        printf 'COM%-3s %-14s %s %s  %s\n' "${COMS[$i]}" "${NAMES[$i]}" "${MFGS[$i]}" "${DESCS[$i]}" "${HWIDS[$i]}"
+    done
+    [ ${#NODES[@]} -gt 0 ] || echo "no serial devices found"
+}
+
+# --- Build and start ---------------------------------------------------------------------
+build() {
+    if [ $BUILD_GIVEN = 0 ]; then
+        "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
+        cmake "$BUILD" >/dev/null
+    fi
+    cmake --build "$BUILD" --target taplinar -j2 >/dev/null
+}
+
+# The program runs from a folder of its own, where its INI file keeps the user's settings.
+start_program() {
+    [ -n "${DISPLAY:-}" ] || die "no display (DISPLAY is not set); tools/run.sh runs a demo without one"
+    local home="$BUILD/tap"
+    mkdir -p "$home"
+    cp -u "$BUILD/taplinar.exe" "$home/taplinar.exe"
+    eval "$(wine_env env)"
+    cd "$home"
+    exec wine taplinar.exe
+}
+
+while [ $# -gt 0 ]; do
+    case $1 in
+        --register-only) REGISTER_ONLY=1; shift ;;
+        --build) [ $# -ge 2 ] || usage; mkdir -p "$2"; BUILD=$(cd "$2" && pwd); BUILD_GIVEN=1; shift 2 ;;
+        -h|--help) usage ;;
+        --) shift; break ;;
+        -*) usage ;;
+        *) break ;;
+    esac
+done
+
+find_devices "$@"
+check_access
+[ $REGISTER_ONLY = 1 ] || build
+register_ports
+[ $REGISTER_ONLY = 1 ] || start_program
