@@ -4,10 +4,7 @@
 #include <vector>
 
 #include "app/AboutDlg.h"
-#include "layout/ApplyLayout.h"
-#include "layout/LayoutBorder.h"
-#include "layout/LayoutPair.h"
-#include "layout/LayoutWindow.h"
+#include "layout/ColumnPairLayout.h"
 #include "log/LogExport.h"
 #include "res/resource.h"
 #include "settings/IniProfile.h"
@@ -140,20 +137,7 @@ void CMainDlg::AddAboutItem()
 
 void CMainDlg::BuildLayout()
 {
-    using namespace ZEV;
-    CLayoutPair headers(TLayoutCell(4, 2, CLayoutWindow(m_stHeader1.m_hWnd)),
-                        TLayoutCell(4, 2, CLayoutWindow(m_stHeader2.m_hWnd)));
-    CLayoutPair views(TLayoutCell(4, 4, CLayoutWindow(m_lbLog1.m_hWnd)),
-                      TLayoutCell(4, 4, CLayoutWindow(m_lbLog2.m_hWnd)));
-    CLayoutBorder border;
-    border.SetCell(CLayoutBorder::NORTH, TLayoutCell(4, 4, headers));
-    border.SetCell(CLayoutBorder::CENTER, TLayoutCell(4, 4, views));
-    SetRootItem(border);
-    if (ApplyLayout(m_hWnd, *GetRootItem(), HWND_TOP)) {
-        RECT rc;
-        ::GetWindowRect(m_hWnd, &rc);
-        ::SetWindowPos(m_hWnd, NULL, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
-    }
+    InstallLayout(ZEV::MakeColumnPairLayout(m_stHeader1.m_hWnd, m_stHeader2.m_hWnd, m_lbLog1.m_hWnd, m_lbLog2.m_hWnd));
 }
 
 bool CMainDlg::OpenPorts()

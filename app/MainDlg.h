@@ -20,8 +20,9 @@ public:
     ~CMainDlg() override;
 
     // Runs the port settings dialog; on OK primes the output lines and marks the
-    // opening in the log. Answers whether the dialog ended with OK.
-    bool OpenPorts();
+    // opening in the log. Answers whether the dialog ended with OK. Virtual so
+    // that a test can bring the window up without a user at the dialog.
+    virtual bool OpenPorts();
 
     CTrafficLog& GetLog() { return m_log; }
     bool IsMonitoring() const { return m_bMonitor; }

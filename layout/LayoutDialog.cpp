@@ -1,5 +1,7 @@
 #include "layout/LayoutDialog.h"
 
+#include "layout/ApplyLayout.h"
+
 namespace ZEV {
 
 CLayoutDialog::CLayoutDialog() : m_bGrowHorizontally(true), m_bGrowVertically(true)
@@ -25,6 +27,17 @@ LRESULT CLayoutDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             LimitTracking(reinterpret_cast<MINMAXINFO*>(lParam));
     }
     return ::CDialog::WindowProc(message, wParam, lParam);
+}
+
+bool CLayoutDialog::InstallLayout(const ILayoutItem& root)
+{
+    SetRootItem(root);
+    if (!ApplyLayout(m_hWnd, *m_pRootItem, HWND_TOP))
+        return false;
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    ::SetWindowPos(m_hWnd, NULL, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
+    return true;
 }
 
 void CLayoutDialog::ArrangeForSize(int nWidth, int nHeight)

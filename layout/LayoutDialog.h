@@ -18,6 +18,10 @@ public:
     // Keeps a clone of the item as the root.
     void SetRootItem(const ILayoutItem& root) { m_pRootItem.reset(root.Clone()); }
     ILayoutItem* GetRootItem() const { return m_pRootItem.get(); }
+    // Makes root the layout and arranges the controls at once; when that works
+    // the window is given its own size again, so that from then on the
+    // arrangement follows from WM_SIZE. Answers whether the layout applied.
+    bool InstallLayout(const ILayoutItem& root);
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -1,9 +1,11 @@
 #include "framework/Afx.h"
 #include "layout/ApplyLayout.h"
+#include "layout/ColumnPairLayout.h"
 #include "layout/LayoutBorder.h"
 #include "layout/LayoutDialog.h"
 #include "layout/LayoutPair.h"
 #include "layout/LayoutWindow.h"
+#include "res/resource.h"
 #include "tests/framework/TestDialogTemplate.h"
 
 #include <gtest/gtest.h>
@@ -181,13 +183,7 @@ TEST(LayoutBorderTest, NorthLabelsAndCenterViewsAreArrangedAsTheMainWindowWants)
     HWND view1 = host.AddChild(0, 0, 146, 104);
     HWND label2 = host.AddChild(0, 0, 94, 13);
     HWND label1 = host.AddChild(0, 0, 136, 13);
-    CLayoutPair labels(TLayoutCell(LAYOUT_FILL, LAYOUT_CENTER, CLayoutWindow(label1)),
-                       TLayoutCell(LAYOUT_FILL, LAYOUT_CENTER, CLayoutWindow(label2)));
-    CLayoutPair views(TLayoutCell(LAYOUT_FILL, LAYOUT_FILL, CLayoutWindow(view1)),
-                      TLayoutCell(LAYOUT_FILL, LAYOUT_FILL, CLayoutWindow(view2)));
-    CLayoutBorder border;
-    border.SetCell(CLayoutBorder::NORTH, TLayoutCell(LAYOUT_FILL, LAYOUT_FILL, labels));
-    border.SetCell(CLayoutBorder::CENTER, TLayoutCell(LAYOUT_FILL, LAYOUT_FILL, views));
+    CLayoutBorder border = MakeColumnPairLayout(label1, label2, view1, view2);
 
     int w, h;
     ASSERT_TRUE(border.GetMinSize(w, h));
@@ -277,6 +273,7 @@ public:
     int m_nPaints = 0;
 };
 
+// The main window's template and layout, with watchers on its two views.
 class CMainLikeDlg : public CLayoutDialog
 {
 public:
@@ -288,22 +285,16 @@ public:
         m_sizeView1 = SizeOf(m_view1.m_hWnd);
         m_sizeView2 = SizeOf(m_view2.m_hWnd);
         m_sizeLabel1 = SizeOf(::GetDlgItem(m_hWnd, 1007));
-        CLayoutPair labels(TLayoutCell(4, 2, CLayoutWindow(::GetDlgItem(m_hWnd, 1007))),
-                           TLayoutCell(4, 2, CLayoutWindow(::GetDlgItem(m_hWnd, 1008))));
-        CLayoutPair views(TLayoutCell(4, 4, CLayoutWindow(m_view1.m_hWnd)),
-                          TLayoutCell(4, 4, CLayoutWindow(m_view2.m_hWnd)));
-        CLayoutBorder border;
-        border.SetCell(CLayoutBorder::NORTH, TLayoutCell(4, 4, labels));
-        border.SetCell(CLayoutBorder::CENTER, TLayoutCell(4, 4, views));
         if (m_bWithRoot)
-            SetRootItem(border);
+            InstallLayout(MakeColumnPairLayout(::GetDlgItem(m_hWnd, 1007), ::GetDlgItem(m_hWnd, 1008),
+                                               m_view1.m_hWnd, m_view2.m_hWnd));
         else
-            SetRootItem(CLayoutPair());
-        RECT rc;
-        GetWindowRect(&rc);
-        if (ApplyLayout(m_hWnd, *GetRootItem(), HWND_TOP))
-            SetWindowPos(nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER);
+            InstallLayout(CLayoutPair());
         return TRUE;
+    }
+    bool Open()
+    {
+        return Create(IDD_TAPLINAR_DIALOG) != FALSE;
     }
     static SIZE SizeOf(HWND hWnd)
     {
@@ -318,16 +309,6 @@ public:
     bool m_bWithRoot = true;
 };
 
-CTestDialogTemplate MainLikeTemplate(DWORD dwVisible)
-{
-    CTestDialogTemplate tpl(WS_POPUP | WS_CAPTION | WS_THICKFRAME | dwVisible, 300, 125, L"layout");
-    tpl.AddItem(0x83, 1000, WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 7, 18, 73, 52)
-        .AddItem(0x83, 1001, WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 189, 18, 70, 49)
-        .AddItem(0x82, 1007, SS_LEFTNOWORDWRAP, 7, 7, 68, 8, L" L H")
-        .AddItem(0x82, 1008, SS_LEFTNOWORDWRAP, 189, 7, 47, 8, L" L H");
-    return tpl;
-}
-
 MINMAXINFO AskTrackingLimits(HWND hWnd)
 {
     MINMAXINFO info = {};
@@ -341,9 +322,8 @@ MINMAXINFO AskTrackingLimits(HWND hWnd)
 
 TEST(LayoutDialogTest, MinimumTrackingSizeIsTheControlsSizePlusTheFrame)
 {
-    CTestDialogTemplate tpl = MainLikeTemplate(0);
     CMainLikeDlg dlg;
-    ASSERT_TRUE(dlg.CreateIndirect(tpl.Get()));
+    ASSERT_TRUE(dlg.Open());
     RECT rcWindow, rcClient;
     dlg.GetWindowRect(&rcWindow);
     dlg.GetClientRect(&rcClient);
@@ -364,10 +344,9 @@ TEST(LayoutDialogTest, MinimumTrackingSizeIsTheControlsSizePlusTheFrame)
 
 TEST(LayoutDialogTest, RootWithoutMinimumSizeSetsNoTrackingLimits)
 {
-    CTestDialogTemplate tpl = MainLikeTemplate(0);
     CMainLikeDlg dlg;
     dlg.m_bWithRoot = false;
-    ASSERT_TRUE(dlg.CreateIndirect(tpl.Get()));
+    ASSERT_TRUE(dlg.Open());
     dlg.m_bGrowHorizontally = false;
     MINMAXINFO info = AskTrackingLimits(dlg.m_hWnd);
     EXPECT_EQ(info.ptMinTrackSize.x, 1);
@@ -378,9 +357,8 @@ TEST(LayoutDialogTest, RootWithoutMinimumSizeSetsNoTrackingLimits)
 
 TEST(LayoutDialogTest, WideningByTwoNWidensEachViewByN)
 {
-    CTestDialogTemplate tpl = MainLikeTemplate(0);
     CMainLikeDlg dlg;
-    ASSERT_TRUE(dlg.CreateIndirect(tpl.Get()));
+    ASSERT_TRUE(dlg.Open());
     RECT rc;
     dlg.GetWindowRect(&rc);
     MINMAXINFO info = AskTrackingLimits(dlg.m_hWnd);
@@ -400,9 +378,8 @@ TEST(LayoutDialogTest, WideningByTwoNWidensEachViewByN)
 
 TEST(LayoutDialogTest, ResizingMovesWithoutRedrawingAndThenRepaintsEachControlOnce)
 {
-    CTestDialogTemplate tpl = MainLikeTemplate(WS_VISIBLE);
     CMainLikeDlg dlg;
-    ASSERT_TRUE(dlg.CreateIndirect(tpl.Get()));
+    ASSERT_TRUE(dlg.Open());
     dlg.UpdateWindow();
     PumpUntil([] { return false; }, 200);
     dlg.m_view1.m_nMoves = dlg.m_view1.m_nRedrawingMoves = dlg.m_view1.m_nPaints = 0;
