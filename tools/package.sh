@@ -19,10 +19,12 @@ usage() { sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 # MinSizeRel gave the smallest exe; the program does no work that -O2 would speed up
 # noticeably next to the time its device calls take.
 release_build() {
-    "$ROOT/tools/test.sh" --setup-only >/dev/null   # installs what is missing
+    # A machine without the cross compiler gets everything the project needs.
+    command -v i686-w64-mingw32-g++-posix >/dev/null || "$ROOT/tools/test.sh" --setup-only >/dev/null
     cmake -S "$ROOT" -B "$RELEASE" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
           -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-    cmake --build "$RELEASE" --target taplinar -j2 >/dev/null
+    cmake --build "$RELEASE" --target taplinar -j2 >"$RELEASE/package-build.log" 2>&1 ||
+        { tail -n 40 "$RELEASE/package-build.log" >&2; echo "package.sh: build failed" >&2; exit 1; }
     echo "$RELEASE/taplinar.exe"
 }
 

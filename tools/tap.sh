@@ -30,7 +30,8 @@ NAMES=() NODES=() KEYS=() DESCS=() MFGS=() HWIDS=()
 read_attr() { [ -r "$1" ] && tr -d '\000-\037' < "$1" | sed 's/^ *//; s/ *$//' || true; }
 
 # Registry texts are Shift-JIS: whatever has no Shift-JIS form becomes a look-alike or '?'.
-registry_text() { printf '%s' "$1" | iconv -f UTF-8 -t CP932//TRANSLIT 2>/dev/null | iconv -f CP932 -t UTF-8; }
+# Bytes that are not UTF-8 at all are dropped.
+registry_text() { printf '%s' "$1" | { iconv -c -f UTF-8 -t CP932//TRANSLIT 2>/dev/null || true; } | iconv -f CP932 -t UTF-8; }
 
 # The kernel lists a serial core port with no UART behind it as type 0.
 is_real_uart() {
@@ -93,6 +94,18 @@ find_present() {
     done | sort -V
 }
 
+# The kernel's name of a device given by path: a by-id link leads to it link by link.
+kernel_name() {
+    local path=$1 target hops
+    for hops in 1 2 3 4 5 6 7 8; do
+        [ -d "$SYSFS/class/tty/$(basename "$path")" ] && { basename "$path"; return 0; }
+        [ -L "$path" ] || break
+        target=$(readlink "$path")
+        case $target in /*) path=$target ;; *) path=$(dirname "$path")/$target ;; esac
+    done
+    basename "$1"
+}
+
 find_devices() {
     local name path
     if [ $# -eq 0 ]; then
@@ -101,10 +114,7 @@ find_devices() {
     fi
     for path in "$@"; do
         [ -e "$path" ] || die "$path: no such device"
-        # A by-id link or a link to a device: the kernel's name is the one at the end.
-        name=$(basename "$(readlink -f "$path")")
-        [ -d "$SYSFS/class/tty/$name" ] || name=$(basename "$path")
-        add_device "$name" "$path"
+        add_device "$(kernel_name "$path")" "$path"
     done
 }
 
@@ -199,7 +209,10 @@ build() {
         "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
         cmake "$BUILD" >/dev/null
     fi
-    cmake --build "$BUILD" --target taplinar -j2 >/dev/null
+    if ! cmake --build "$BUILD" --target taplinar -j2 > "$BUILD/tap-build.log" 2>&1; then
+        grep -v -E '^\[ *[0-9]+%\]' "$BUILD/tap-build.log" | tail -n 40 >&2
+        die "build failed (full log: $BUILD/tap-build.log)"
+    fi
 }
 
 # The program runs from a folder of its own, where its INI file keeps the user's settings.
@@ -216,7 +229,7 @@ start_program() {
 while [ $# -gt 0 ]; do
     case $1 in
         --register-only) REGISTER_ONLY=1; shift ;;
-        --build) [ $# -ge 2 ] || usage; mkdir -p "$2"; BUILD=$(cd "$2" && pwd); BUILD_GIVEN=1; shift 2 ;;
+        --build) [ $# -ge 2 ] || usage; BUILD=$(cd "$2" && pwd) || die "$2: no build tree"; BUILD_GIVEN=1; shift 2 ;;
         -h|--help) usage ;;
         --) shift; break ;;
         -*) usage ;;

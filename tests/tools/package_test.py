@@ -1,0 +1,82 @@
+#!/usr/bin/env python3
+"""tools/package.sh on this tree's exe (the release build is left to the user's own run):
+the zip holds the stripped static exe and the how-to, named for the exe's version, and the
+packaged exe starts under Wine and shows its port settings dialog.
+
+usage: package_test.py BUILD TAPLINAR_EXE TAPCTL_EXE
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+PACKAGE = os.path.join(ROOT, "tools", "package.sh")
+WINE_ENV = os.path.join(ROOT, "tools", "wine-env.sh")
+BUILD = EXE = TAPCTL = None
+PORT_DIALOG = "設定 - Taplinar"
+
+
+def rc_version():
+    with open(os.path.join(ROOT, "res", "taplinar.rc"), encoding="utf-8") as f:
+        parts = re.search(r"^\s*FILEVERSION\s+(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", f.read(), re.M).groups()
+    return ".".join(parts[:3] + ((parts[3],) if parts[3] != "0" else ()))
+
+
+class PackageTest(unittest.TestCase):
+    def setUp(self):
+        self.out = tempfile.mkdtemp(prefix="taplinar-package-")
+
+    def tearDown(self):
+        shutil.rmtree(self.out)
+
+    def wine(self, *args, **kw):
+        return subprocess.run([WINE_ENV, BUILD, "run", "wine", *args], capture_output=True, **kw)
+
+    def test_zip_holds_the_stripped_exe_and_the_how_to_and_the_exe_starts(self):
+        run = subprocess.run([PACKAGE, "--exe", EXE, "--out", self.out], capture_output=True, text=True, timeout=120)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        folder = "taplinar-%s" % rc_version()
+        path = os.path.join(self.out, folder + "-win32.zip")
+        self.assertEqual(run.stdout.strip(), path)
+
+        with zipfile.ZipFile(path) as z:
+            self.assertEqual(sorted(z.namelist()), [folder + "/README.txt", folder + "/taplinar.exe"])
+            how_to = z.read(folder + "/README.txt")
+            z.extractall(self.out)
+        self.assertTrue(how_to.startswith(b"\xef\xbb\xbf"))
+        self.assertNotIn(b"\n", how_to.replace(b"\r\n", b""))
+        text = how_to.decode("utf-8-sig")
+        self.assertIn("【使い方】", text)
+        self.assertIn("How to use", text)
+
+        exe = os.path.join(self.out, folder, "taplinar.exe")
+        self.assertLess(os.path.getsize(exe), os.path.getsize(EXE) // 4)
+        headers = subprocess.run(["i686-w64-mingw32-objdump", "-h", "-p", exe], capture_output=True,
+                                 text=True, check=True).stdout
+        self.assertNotIn(".debug", headers)
+        dlls = re.findall(r"DLL Name: (\S+)", headers)
+        self.assertIn("KERNEL32.dll", dlls)
+        # Static: only Windows' own DLLs, none of the compiler's run time.
+        self.assertEqual([d for d in dlls if re.match(r"lib|mingw", d, re.I)], [])
+
+        program = subprocess.Popen([WINE_ENV, BUILD, "run", "wine", exe], cwd=os.path.dirname(exe),
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            shown = self.wine(TAPCTL, "wait", PORT_DIALOG, timeout=60)
+            self.assertEqual(shown.returncode, 0, "no port settings dialog")
+            # Cancel at start-up ends the program.
+            self.assertEqual(self.wine(TAPCTL, "click", PORT_DIALOG, "2", timeout=60).returncode, 0)
+            self.assertEqual(program.wait(timeout=30), 0)
+        finally:
+            if program.poll() is None:
+                program.kill()
+
+
+if __name__ == "__main__":
+    BUILD, EXE, TAPCTL = sys.argv[1:4]
+    unittest.main(argv=sys.argv[:1], verbosity=2)
