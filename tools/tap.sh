@@ -27,6 +27,12 @@ die() { echo "tap.sh: $*" >&2; exit 1; }
 # number, description, maker, hardware id.
 NAMES=() NODES=() KEYS=() DESCS=() MFGS=() HWIDS=()
 
+index_of_key() {
+    local i
+    for i in "${!KEYS[@]}"; do [ "${KEYS[$i]}" = "$1" ] && { echo "$i"; return 0; }; done
+    return 1
+}
+
 read_attr() { [ -r "$1" ] && tr -d '\000-\037' < "$1" | sed 's/^ *//; s/ *$//' || true; }
 
 # Registry texts are Shift-JIS: whatever has no Shift-JIS form becomes a look-alike or '?'.
@@ -78,8 +84,9 @@ add_device() {  # add_device NAME NODE
     else
         desc="通信ポート ($node)" mfg="" hwid=""
     fi
-    NAMES+=("$name") NODES+=("$node")
-    KEYS+=("$(by_id_path "$node" || echo "$node")")
+    local key; key=$(by_id_path "$node" || echo "$node")
+    index_of_key "$key" >/dev/null && return 0   # named twice: one port
+    NAMES+=("$name") NODES+=("$node") KEYS+=("$key")
     DESCS+=("$(registry_text "$desc")") MFGS+=("$(registry_text "$mfg")") HWIDS+=("$(registry_text "$hwid")")
 }
 
@@ -153,12 +160,6 @@ map_file() { echo "$BUILD/wineprefix/taplinar-ports"; }
 
 wine_env() { "$ROOT/tools/wine-env.sh" "$BUILD" "$@"; }
 
-index_of_key() {
-    local i
-    for i in "${!KEYS[@]}"; do [ "${KEYS[$i]}" = "$1" ] && { echo "$i"; return 0; }; done
-    return 1
-}
-
 # Fills COMS[i] for every device: its remembered number, or the lowest one free.
 # Devices that are gone lose their number and their port; devices present but not
 # chosen this time keep their number and lose their port.
@@ -217,7 +218,6 @@ build() {
 
 # The program runs from a folder of its own, where its INI file keeps the user's settings.
 start_program() {
-    [ -n "${DISPLAY:-}" ] || die "no display (DISPLAY is not set); tools/run.sh runs a demo without one"
     local home="$BUILD/tap"
     mkdir -p "$home"
     cp -u "$BUILD/taplinar.exe" "$home/taplinar.exe"
@@ -237,6 +237,9 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+if [ $REGISTER_ONLY = 0 ] && [ -z "${DISPLAY:-}" ]; then
+    die "no display (DISPLAY is not set); tools/run.sh runs a demo without one"
+fi
 find_devices "$@"
 check_access
 [ $REGISTER_ONLY = 1 ] || build

@@ -30,29 +30,22 @@ def rc_version():
 class PackageTest(unittest.TestCase):
     def setUp(self):
         self.out = tempfile.mkdtemp(prefix="taplinar-package-")
-
-    def tearDown(self):
-        shutil.rmtree(self.out)
-
-    def wine(self, *args, **kw):
-        return subprocess.run([WINE_ENV, BUILD, "run", "wine", *args], capture_output=True, **kw)
+        self.addCleanup(shutil.rmtree, self.out)
 
     def test_zip_holds_the_stripped_exe_and_the_how_to_and_the_exe_starts(self):
         run = subprocess.run([PACKAGE, "--exe", EXE, "--out", self.out], capture_output=True, text=True, timeout=120)
         self.assertEqual(run.returncode, 0, run.stderr)
         folder = "taplinar-%s" % rc_version()
-        path = os.path.join(self.out, folder + "-win32.zip")
-        self.assertEqual(run.stdout.strip(), path)
-
-        with zipfile.ZipFile(path) as z:
+        self.assertEqual(run.stdout.strip(), os.path.join(self.out, folder + "-win32.zip"))
+        with zipfile.ZipFile(run.stdout.strip()) as z:
             self.assertEqual(sorted(z.namelist()), [folder + "/README.txt", folder + "/taplinar.exe"])
-            how_to = z.read(folder + "/README.txt")
             z.extractall(self.out)
-        self.assertTrue(how_to.startswith(b"\xef\xbb\xbf"))
+        with open(os.path.join(self.out, folder, "README.txt"), "rb") as f:
+            how_to = f.read()
+        self.assertTrue(how_to.startswith(b"\xef\xbb\xbf"))   # Notepad of any Windows reads it as UTF-8
         self.assertNotIn(b"\n", how_to.replace(b"\r\n", b""))
-        text = how_to.decode("utf-8-sig")
-        self.assertIn("【使い方】", text)
-        self.assertIn("How to use", text)
+        self.assertIn("【使い方】", how_to.decode("utf-8-sig"))
+        self.assertIn("How to use", how_to.decode("utf-8-sig"))
 
         exe = os.path.join(self.out, folder, "taplinar.exe")
         self.assertLess(os.path.getsize(exe), os.path.getsize(EXE) // 4)
@@ -64,17 +57,12 @@ class PackageTest(unittest.TestCase):
         # Static: only Windows' own DLLs, none of the compiler's run time.
         self.assertEqual([d for d in dlls if re.match(r"lib|mingw", d, re.I)], [])
 
-        program = subprocess.Popen([WINE_ENV, BUILD, "run", "wine", exe], cwd=os.path.dirname(exe),
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            shown = self.wine(TAPCTL, "wait", PORT_DIALOG, timeout=60)
-            self.assertEqual(shown.returncode, 0, "no port settings dialog")
-            # Cancel at start-up ends the program.
-            self.assertEqual(self.wine(TAPCTL, "click", PORT_DIALOG, "2", timeout=60).returncode, 0)
-            self.assertEqual(program.wait(timeout=30), 0)
-        finally:
-            if program.poll() is None:
-                program.kill()
+        program = subprocess.Popen([WINE_ENV, BUILD, "run", "wine", exe], cwd=os.path.dirname(exe))
+        self.addCleanup(lambda: program.poll() is None and program.kill())
+        for step in (["wait", PORT_DIALOG], ["click", PORT_DIALOG, "2"]):   # Cancel at start-up ends it
+            self.assertEqual(subprocess.run([WINE_ENV, BUILD, "run", "wine", TAPCTL, *step], timeout=60).returncode,
+                             0, step)
+        self.assertEqual(program.wait(timeout=30), 0)
 
 
 if __name__ == "__main__":

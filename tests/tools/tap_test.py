@@ -23,24 +23,10 @@ class FakeMachine:
     """Serial devices as the kernel shows them in /sys and /dev; each node is a pty."""
 
     def __init__(self, top):
-        self.sys = os.path.join(top, "sys")
-        self.dev = os.path.join(top, "dev")
+        self.sys, self.dev = os.path.join(top, "sys"), os.path.join(top, "dev")
         os.makedirs(os.path.join(self.sys, "class", "tty"))
         os.makedirs(os.path.join(self.dev, "serial", "by-id"))
         self.ptys = {}
-
-    def _tty(self, name, port_dir, driver):
-        tty = os.path.join(port_dir, "tty", name)
-        os.makedirs(tty)
-        os.symlink(port_dir, os.path.join(tty, "device"))
-        drv = os.path.join(self.sys, "bus", "drivers", driver)
-        os.makedirs(drv, exist_ok=True)
-        os.symlink(drv, os.path.join(port_dir, "driver"))
-        os.symlink(tty, os.path.join(self.sys, "class", "tty", name))
-        master, slave = os.openpty()
-        self.ptys[name] = (master, slave)
-        os.symlink(os.ttyname(slave), self.node(name))
-        return tty
 
     def node(self, name):
         return os.path.join(self.dev, name)
@@ -48,19 +34,29 @@ class FakeMachine:
     def by_id(self, serial):
         return os.path.join(self.dev, "serial", "by-id", serial)
 
-    def add_usb(self, name, usb_id, vid, pid, maker, product, driver, serial=None):
-        usb = os.path.join(self.sys, "devices", "pci0000:00", "usb1", usb_id)
-        os.makedirs(usb, exist_ok=True)
-        for attr, value in (("idVendor", vid), ("idProduct", pid), ("manufacturer", maker), ("product", product)):
-            with open(os.path.join(usb, attr), "w") as f:
+    def add(self, name, port_dir, driver, attrs, serial=None):
+        """A tty below port_dir; attrs are files of the directory above port_dir."""
+        tty = os.path.join(port_dir, "tty", name)
+        os.makedirs(tty)
+        for attr, value in attrs.items():
+            with open(os.path.join(os.path.dirname(port_dir), attr), "w") as f:
                 f.write(value + "\n")
-        self._tty(name, os.path.join(usb, usb_id + ":1.0", name), driver)
+        os.symlink(port_dir, os.path.join(tty, "device"))
+        os.makedirs(os.path.join(self.sys, "bus", driver), exist_ok=True)
+        os.symlink(os.path.join(self.sys, "bus", driver), os.path.join(port_dir, "driver"))
+        os.symlink(tty, os.path.join(self.sys, "class", "tty", name))
+        self.ptys[name] = os.openpty()
+        os.symlink(os.ttyname(self.ptys[name][1]), self.node(name))
         if serial:
             os.symlink("../../" + name, self.by_id(serial))
 
+    def add_usb(self, name, usb_id, vid, pid, maker, product, driver, serial=None):
+        attrs = {"idVendor": vid, "idProduct": pid, "manufacturer": maker, "product": product}
+        self.add(name, os.path.join(self.sys, "devices", "usb1", usb_id, name), driver, attrs, serial)
+
     def add_uart(self, name, uart_type):
-        tty = self._tty(name, os.path.join(self.sys, "devices", "platform", "serial8250", name), "serial8250")
-        with open(os.path.join(tty, "type"), "w") as f:
+        self.add(name, os.path.join(self.sys, "devices", "serial8250", name), "serial8250", {})
+        with open(os.path.join(self.sys, "class", "tty", name, "type"), "w") as f:
             f.write("%d\n" % uart_type)
 
     def unplug(self, name):
@@ -132,8 +128,9 @@ class TapTest(unittest.TestCase):
         self.assertEqual(ports[first["ttyACM0"]], ("秋月電子 温度ロガー μ (COM%d)" % first["ttyACM0"], 0x2341, 0x0043))
         self.assertEqual(ports[first["ttyS0"]], ("serial8250 通信ポート (ttyS0) (COM%d)" % first["ttyS0"], 0, 0))
 
-        # Named on the command line in another order, one by its by-id link.
-        again = self.registered(m.node("ttyS0"), m.by_id("usb-Akizuki_Logger_7523-if00"), m.node("ttyUSB0"))
+        # Named on the command line in another order, by by-id links too, one of them twice.
+        again = self.registered(m.node("ttyS0"), m.by_id("usb-Akizuki_Logger_7523-if00"), m.node("ttyUSB0"),
+                                m.by_id("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"))
         self.assertEqual(again, first)
 
         # The logger is unplugged; the FTDI adapter comes back as ttyUSB1, a new adapter
