@@ -18,6 +18,11 @@ void AppendOffset(std::string& row, DWORD dwOffset)
     AppendHexByte(row, static_cast<BYTE>(dwOffset));
 }
 
+bool IsTrailByte(BYTE c)
+{
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
 // One row for the bytes at dwStart; bCarry says that the first byte is the
 // trail byte of a character already shown at the end of the previous row.
 std::string MakeRow(const BYTE* pData, DWORD dwSize, DWORD dwStart, DWORD nWidth, bool& bCarry)
@@ -44,7 +49,9 @@ std::string MakeRow(const BYTE* pData, DWORD dwSize, DWORD dwStart, DWORD nWidth
             row += '.';
         } else if (i == nWidth - 1 && IsDBCSLeadByte(c)) {
             // A character split over two rows would show as garbage on both.
-            if (dwStart + i + 1 < dwSize) {
+            // Only a true trail byte is pulled up: a CR, LF or NUL in the row
+            // text would break the exported line or cut the row short.
+            if (dwStart + i + 1 < dwSize && IsTrailByte(pData[dwStart + i + 1])) {
                 row += static_cast<char>(c);
                 row += static_cast<char>(pData[dwStart + i + 1]);
                 bCarry = true;

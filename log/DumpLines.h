@@ -9,7 +9,8 @@
 // nWidth is the number of bytes per row (at least 2). Unless bFull is set, a
 // long block keeps its first five rows and its tail, with a marker row
 // between them. A Shift-JIS lead byte in the last column is shown together
-// with its trail byte, so that a double-byte character is never cut.
+// with its trail byte, so that a double-byte character is never cut; a lead
+// byte followed by anything that cannot be a trail byte shows as ".".
 std::vector<std::string> MakeDumpLines(const BYTE* pData, DWORD dwSize, bool bFull, DWORD nWidth);
 
 // The row that stands for the bytes an abbreviated dump leaves out.

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
 #include "log/DumpLines.h"
+#include "log/LogExport.h"
 
 namespace {
 
@@ -84,6 +87,70 @@ TEST(TrafficLogDumpTest, DoubleByteCharacterInLastColumnIsShownWhole)
     // A lead byte anywhere else is written as it is; its trail byte follows.
     const std::vector<BYTE> inside = {0x82, 0xA0, 'x'};
     EXPECT_EQ("0000 : 82 A0 78 -- -- -- -- --  : \x82\xA0x", Dump(inside, true, 8)[0]);
+}
+
+// A view that serves given rows, so that the export sees the dump as it is.
+class CFixedRows : public CLineListBox
+{
+public:
+    explicit CFixedRows(const std::vector<std::string>& rows) : m_rows(rows) {}
+    void GetLineText(int nIndex, std::string& strText) override { strText = m_rows.at(nIndex); }
+
+private:
+    std::vector<std::string> m_rows;
+};
+
+std::string ExportedText(const std::vector<std::string>& left, const std::vector<std::string>& right)
+{
+    CFixedRows views[2] = {CFixedRows(left), CFixedRows(right)};
+    const RECT rc = {0, 0, 100, 100};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(views[i].Create(WS_POPUP | LBS_OWNERDRAWFIXED | LBS_NODATA, rc, nullptr, 0));
+        views[i].SendMessage(LB_SETCOUNT, i == 0 ? left.size() : right.size());
+    }
+    char szPath[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, szPath);
+    const std::string strPath = std::string(szPath) + "dump_export_test.txt";
+    WriteLogFile(strPath.c_str(), views[0], views[1]);
+    std::string data;
+    HANDLE h = ::CreateFileA(strPath.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    char buffer[4096];
+    DWORD dwRead = 0;
+    while (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buffer, sizeof buffer, &dwRead, NULL) && dwRead > 0)
+        data.append(buffer, dwRead);
+    ::CloseHandle(h);
+    ::DeleteFileA(strPath.c_str());
+    for (CFixedRows& view : views)
+        view.DestroyWindow();
+    return data;
+}
+
+TEST(TrafficLogDumpTest, LeadByteInLastColumnNeverPullsUpLineBreakOrNul)
+{
+    ASSERT_EQ(932u, GetACP());
+    for (const DWORD nWidth : {16u, 8u}) {
+        for (const BYTE next : {0x0A, 0x0D, 0x00}) {
+            std::vector<BYTE> data(nWidth - 1, 'A');
+            data.insert(data.end(), {0x82, next, 'B'});
+            const std::vector<std::string> rows = Dump(data, true, nWidth);
+            SCOPED_TRACE(testing::Message() << nWidth << " bytes per row, next byte " << int(next));
+            ASSERT_EQ(2u, rows.size());
+            EXPECT_EQ(std::string(nWidth - 1, 'A') + ".", rows[0].substr(rows[0].rfind(" : ") + 3));
+            EXPECT_EQ(".B", rows[1].substr(rows[1].rfind(" : ") + 3)) << "the next byte starts the next row";
+            for (const std::string& row : rows)
+                for (const char c : row)
+                    EXPECT_GE(static_cast<BYTE>(c), 0x20) << row;
+
+            const std::string text = ExportedText(rows, {"x", "y"});
+            size_t nPairs = 0;
+            for (size_t pos = text.find("\r\n"); pos != std::string::npos; pos = text.find("\r\n", pos + 2))
+                ++nPairs;
+            EXPECT_EQ(2u, nPairs);
+            EXPECT_EQ(2, std::count(text.begin(), text.end(), '\n'));
+            EXPECT_EQ(2, std::count(text.begin(), text.end(), '\r'));
+            EXPECT_EQ(0u, text.find(rows[0])) << "the row reaches the file whole";
+        }
+    }
 }
 
 TEST(TrafficLogDumpTest, EmptyBlockGivesNoRowsAndNarrowWidthIsWidened)
