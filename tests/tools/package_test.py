@@ -2,22 +2,12 @@
 """tools/package.sh on this tree's exe (the release build is left to the user's own run):
 the zip holds the stripped static exe and the how-to, named for the exe's version, and the
 packaged exe starts under Wine and shows its port settings dialog.
-
 usage: package_test.py BUILD TAPLINAR_EXE TAPCTL_EXE
 """
-import os
-import re
-import shutil
-import subprocess
-import sys
-import tempfile
-import unittest
-import zipfile
+import os, re, shutil, subprocess, sys, tempfile, unittest, zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-PACKAGE = os.path.join(ROOT, "tools", "package.sh")
-WINE_ENV = os.path.join(ROOT, "tools", "wine-env.sh")
-BUILD = EXE = TAPCTL = None
+PACKAGE, WINE_ENV = os.path.join(ROOT, "tools", "package.sh"), os.path.join(ROOT, "tools", "wine-env.sh")
 PORT_DIALOG = "設定 - Taplinar"
 
 
