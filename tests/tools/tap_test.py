@@ -76,10 +76,10 @@ class TapTest(unittest.TestCase):
         self.tap()   # every device is gone: their ports leave the prefix
         shutil.rmtree(self.top)
 
-    def tap(self, *devices, prefix=(), build=None):
-        return subprocess.run([*prefix, TAP, "--build", build or BUILD, "--register-only", *devices],
+    def tap(self, *devices, prefix=(), build=None, tap=TAP):
+        return subprocess.run([*prefix, tap, "--build", build or BUILD, "--register-only", *devices],
                               env=dict(os.environ, TAP_SYSFS=self.m.sys, TAP_DEV=self.m.dev),
-                              capture_output=True, text=True, timeout=120)
+                              capture_output=True, text=True, timeout=120, cwd=self.top)
 
     def registered(self, *devices):
         """{kernel name: COM number} from tap.sh's table."""
@@ -135,10 +135,13 @@ class TapTest(unittest.TestCase):
         os.chown(closed, 0, grp.getgrnam("dialout").gr_gid)
         os.chmod(closed, 0o660)
         os.chmod(os.path.realpath(self.m.node("ttyUSB1")), 0o666)
-        # A build tree of its own: were the check to pass, no shared prefix is touched.
+        # A copy of the script and a build tree of its own, both where that user may go (the
+        # checkout may not be); were the check to pass, no shared prefix is touched.
         build = os.path.join(self.top, "build")
         os.mkdir(build)
-        run = self.tap(prefix=["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"], build=build)
+        os.mkdir(os.path.join(self.top, "tools"))
+        tap = shutil.copy(TAP, os.path.join(self.top, "tools"))
+        run = self.tap(prefix=["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"], build=build, tap=tap)
         self.assertEqual(run.returncode, 1, run.stdout + run.stderr)
         self.assertIn(self.m.node("ttyUSB0") + ": you (nobody) cannot open it", run.stderr)
         self.assertIn("crw-rw---- root:dialout", run.stderr)
