@@ -16,15 +16,21 @@ class ILogHost
 public:
     virtual ~ILogHost() {}
 
-    // Any thread, called with the log's lock held: hand a heap copy of the
-    // row to the view without waiting for the window thread (a posted
-    // message). Answers false when the row could not be handed over (the
-    // window's queue is full); the caller keeps the text and retries later,
-    // so an implementation must not keep anything on failure.
-    virtual bool PostRow(int nView, const char* pszRow) = 0;
+    // Any thread, called with the log's lock held: queue a pair of rows, one
+    // for the left and one for the right view, behind the pairs queued before,
+    // without waiting for the window thread (one posted message tells the
+    // window when rows start waiting; it then takes all of them). Answers false
+    // when the window could not be told (its message queue is full): the rows
+    // stay queued and the caller asks again later with NotifyRows.
+    virtual bool QueueRows(const std::string& strLeft, const std::string& strRight) = 0;
+    // Any thread, with the log's lock held: tell the window of the rows
+    // waiting, unless it has been told; false as above.
+    virtual bool NotifyRows() = 0;
+    // Any thread: row pairs queued that the window has not taken yet.
+    virtual size_t GetQueuedRows() = 0;
 
-    // Window thread only: empty the view now.
-    virtual void ResetView(int nView) = 0;
+    // Window thread only: empty both views and drop the rows queued for them.
+    virtual void ResetViews() = 0;
 
     // Any thread, never called with the log's lock held (it may wait for the
     // window thread): set the header label above the view.

@@ -9,12 +9,6 @@ namespace {
 
 const int INITIAL_CAPACITY = 10000;
 
-// How much one update of the system box may take in, so that the window still
-// gets to its other messages during a flood.
-const int MAX_LINES_PER_UPDATE = 2000;
-const DWORD MAX_UPDATE_MS = 20;
-const int MAX_VIEWS_PER_UPDATE = 4;
-
 int LinesToDrop(int nMaxLines)
 {
     return nMaxLines <= 1000 ? 5 : 20;
@@ -23,8 +17,10 @@ int LinesToDrop(int nMaxLines)
 } // namespace
 
 CLogListBox::CLogListBox()
-    : m_nItemHeight(-1), m_lines(INITIAL_CAPACITY), m_nMargin(0), m_cxClient(-1), m_cyClient(-1)
+    : m_nItemHeight(-1), m_lines(INITIAL_CAPACITY), m_nMargin(0), m_cxClient(-1), m_cyClient(-1),
+      m_pQueue(std::make_shared<CLogRowQueue>()), m_nColumn(0), m_nAdded(0)
 {
+    m_pQueue->SetView(0, this);
 }
 
 CLogListBox::~CLogListBox()
@@ -32,21 +28,27 @@ CLogListBox::~CLogListBox()
     // Go while still a log view, so the texts queued for the window are freed.
     if (m_hWnd != NULL && FromHandlePermanent(m_hWnd) == this && ::IsWindow(m_hWnd))
         ::DestroyWindow(m_hWnd);
+    m_pQueue->SetView(m_nColumn, nullptr);
 }
 
-bool CLogListBox::PostLine(int nPosition, const char* pszText)
+bool CLogListBox::PostLine(int, const char* pszText)
 {
-    // Without a window PostMessage would post to the calling thread's own
-    // queue, where WM_APP means something else (a relay's event thread).
-    HWND hWnd = m_hWnd;
-    if (hWnd == NULL)
+    // Without a window the row could never be taken.
+    if (m_hWnd == NULL)
         return false;
-    char* pCopy = ZEV::CSharedText::Duplicate(pszText);
-    if (::PostMessageA(hWnd, WM_POSTLINE, static_cast<WPARAM>(nPosition),
-                       reinterpret_cast<LPARAM>(pCopy)))
-        return true;
-    ZEV::CSharedText::FreeBuffer(pCopy);
-    return false;
+    TLogRowPair pair;
+    pair.row[m_nColumn] = ZEV::CSharedText(pszText);
+    return m_pQueue->Add(std::move(pair), CLogRowQueue::QUEUE_OR_REFUSE);
+}
+
+void CLogListBox::PairWith(CLogListBox& partner)
+{
+    if (&partner == this || partner.m_pQueue == m_pQueue)
+        return;
+    partner.m_pQueue->SetView(partner.m_nColumn, nullptr);
+    partner.m_pQueue = m_pQueue;
+    partner.m_nColumn = 1 - m_nColumn;
+    m_pQueue->SetView(partner.m_nColumn, &partner);
 }
 
 void CLogListBox::SetMaxLines(int nMaxLines)
@@ -89,7 +91,7 @@ LRESULT CLogListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_POSTLINE:
-        OnPostLine(reinterpret_cast<char*>(lParam));
+        OnPostLine();
         return 0;
     case WM_SIZE:
         m_cxClient = LOWORD(lParam);
@@ -122,64 +124,49 @@ LRESULT CLogListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return CDelayDrawListBox::WindowProc(message, wParam, lParam);
 }
 
-void CLogListBox::OnPostLine(char* pszText)
+void CLogListBox::OnPostLine()
 {
-    StoreLine(pszText);
-    // Lines already queued behind this one are taken in the same go, in queue order,
-    // also those of other log views (the two views of a log get their rows in turns):
-    // telling the system box the count and the top row costs far more than storing a
-    // line, and a flood of single updates would keep the window from its input for
-    // seconds. Taking the other view's rows too keeps the two views in step.
-    CLogListBox* touched[MAX_VIEWS_PER_UPDATE] = {this};
-    int nTouched = 1;
-    const DWORD dwStart = ::GetTickCount();
-    MSG msg;
-    for (int nTaken = 1; nTaken < MAX_LINES_PER_UPDATE && ::GetTickCount() - dwStart < MAX_UPDATE_MS; ++nTaken) {
-        if (!::PeekMessageA(&msg, NULL, WM_POSTLINE, WM_POSTLINE, PM_NOREMOVE | PM_NOYIELD))
-            break;
-        CLogListBox* pView = dynamic_cast<CLogListBox*>(CWnd::FromHandlePermanent(msg.hwnd));
-        if (pView == nullptr || (pView != this && nTouched == MAX_VIEWS_PER_UPDATE && !IsTouched(touched, nTouched, pView)))
-            break;  // not a log view's line: it waits for the message loop
-        ::PeekMessageA(&msg, msg.hwnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE | PM_NOYIELD);
-        pView->StoreLine(reinterpret_cast<char*>(msg.lParam));
-        if (!IsTouched(touched, nTouched, pView))
-            touched[nTouched++] = pView;
+    std::deque<TLogRowPair> pairs;
+    CLogListBox* views[2] = {nullptr, nullptr};
+    m_pQueue->TakeAll(pairs, views);
+    for (int c = 0; c < 2; ++c)
+        if (views[c] != nullptr && views[c]->m_hWnd == NULL)
+            views[c] = nullptr;
+    for (TLogRowPair& pair : pairs) {
+        for (int c = 0; c < 2; ++c)
+            if (views[c] != nullptr && !pair.row[c].IsNull())
+                views[c]->StoreLine(std::move(pair.row[c]));
     }
-    for (int i = 0; i < nTouched; ++i)
-        touched[i]->AfterLinesAdded();
+    // Both views are told before the window can paint again.
+    for (CLogListBox* pView : views)
+        if (pView != nullptr)
+            pView->AfterLinesAdded();
 }
 
-bool CLogListBox::IsTouched(CLogListBox* const* touched, int nTouched, const CLogListBox* pView)
+void CLogListBox::StoreLine(ZEV::CSharedText&& line)
 {
-    for (int i = 0; i < nTouched; ++i)
-        if (touched[i] == pView)
-            return true;
-    return false;
+    if (m_lines.Add(std::move(line)) >= 0) {
+        ++m_nAdded;
+        return;
+    }
+    if (!m_lines.Pop(LinesToDrop(m_nMaxLines)))
+        return;  // no room even so: the line is dropped
+    if (m_lines.Add(std::move(line)) >= 0)
+        ++m_nAdded;
 }
 
 void CLogListBox::AfterLinesAdded()
 {
-    if (m_lines.GetCount() == 0)
+    if (m_nAdded == 0)
         return;
+    m_nAdded = 0;
     SendMessage(LB_SETCOUNT, m_lines.GetCount());
     // The system keeps the last page full, so this shows the newest line.
-    SetTopIndex(m_lines.GetCount() - 1);
+    if (m_lines.GetCount() > 0)
+        SetTopIndex(m_lines.GetCount() - 1);
     if (m_nItemHeight < 0)
         MeasureRows();
     ScheduleRepaint();
-}
-
-int CLogListBox::StoreLine(char* pszText)
-{
-    if (pszText == nullptr)
-        return -1;
-    ZEV::CSharedText line = ZEV::CSharedText::Adopt(pszText);
-    int nIndex = m_lines.Add(line);
-    if (nIndex < 0) {
-        m_lines.Pop(LinesToDrop(m_nMaxLines));
-        nIndex = m_lines.Add(line);
-    }
-    return nIndex;  // below 0: no room even so, the line is dropped
 }
 
 void CLogListBox::AfterLinesChanged()
@@ -266,8 +253,9 @@ LRESULT CLogListBox::OnEraseBackground(HDC hDC)
 void CLogListBox::FreeQueuedLines()
 {
     MSG msg;
-    while (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE))
-        ZEV::CSharedText::FreeBuffer(reinterpret_cast<char*>(msg.lParam));
+    while (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE)) {
+    }
+    m_pQueue->DropColumn(m_nColumn);
 }
 
 void CLogListBox::OnDestroy()

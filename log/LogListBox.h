@@ -4,24 +4,31 @@
 //
 //   view.PostLine(-1, "text");        // from any thread
 //
-// PostLine makes a heap copy of the text and posts it to the view's window
-// as WM_POSTLINE; from then on the copy belongs to the view, which keeps it as
-// the stored line without copying it again and frees it when the line is
-// dropped, the box is cleared or the window goes (copies still queued at
-// WM_DESTROY are freed too). The caller's text stays the caller's. When the
-// post fails (no window, or its queue is full) PostLine frees the copy itself
-// and answers false: nothing was handed over, and the caller may try again.
-// Only the window thread may touch the box otherwise.
+// PostLine puts a heap copy of the text into the view's row queue
+// (CLogRowQueue) and, when rows start waiting there, posts WM_POSTLINE to the
+// view's window, which then takes every waiting row in one go. From then on
+// the copy belongs to the view, which keeps it as the stored line without
+// copying it again and frees it when the line is dropped, the box is cleared
+// or the window goes (rows still waiting at WM_DESTROY are freed too). The
+// caller's text stays the caller's. When the window cannot be told (no window,
+// or its queue is full) PostLine drops the copy itself and answers false:
+// nothing was handed over, and the caller may try again. Only the window
+// thread may touch the box otherwise.
+//
+// The two views of a log share one queue (PairWith): their rows travel in
+// pairs and both views take them in the same go, so they stay in step.
 
 #include "log/DelayDrawListBox.h"
+#include "log/LogRowQueue.h"
 #include "support/RingQueueT.h"
 #include "support/SharedText.h"
 
+#include <memory>
 #include <string>
 
-// The view's append message: wParam the insert position (always appended),
-// lParam a heap text made by ZEV::CSharedText::Duplicate whose ownership
-// passes to the receiver.
+// The view's append message: rows wait in the view's row queue; the message,
+// posted when they start waiting, makes the view take all of them (rows are
+// always appended).
 const UINT WM_POSTLINE = WM_APP;
 
 // lParam of LB_DELETESTRING or LB_RESETCONTENT that hands the message to the
@@ -40,8 +47,13 @@ public:
     CLogListBox();
     ~CLogListBox() override;
 
-    // Any thread. False when the line could not be posted (it is freed).
+    // Any thread. False when the line could not be handed over (it is freed).
     bool PostLine(int nPosition, const char* pszText);
+    // Window thread, before rows come: this view shows the left and partner
+    // the right column of one log; both take their rows from this view's queue.
+    void PairWith(CLogListBox& partner);
+    // The queue this view takes its rows from; any thread may add to it.
+    CLogRowQueue& GetRowQueue() { return *m_pQueue; }
 
     // Replaces the store by an empty one holding at most nMaxLines lines.
     void SetMaxLines(int nMaxLines) override;
@@ -65,12 +77,13 @@ protected:
     int m_cyClient;
 
 private:
-    void OnPostLine(char* pszText);
-    // Adopts a posted text into the ring; the index it got, or -1 when dropped.
-    int StoreLine(char* pszText);
-    // Tells the system box about the lines stored since the last update.
+    // Takes every row waiting in the queue, into this view and its partner.
+    void OnPostLine();
+    // Appends a line to the ring, dropping the oldest lines when it is full.
+    void StoreLine(ZEV::CSharedText&& line);
+    // Tells the system box about the lines stored since the last update:
+    // one count, one scroll and one repaint request however many came.
     void AfterLinesAdded();
-    static bool IsTouched(CLogListBox* const* touched, int nTouched, const CLogListBox* pView);
     LRESULT OnDeleteString(WPARAM wParam, LPARAM lParam);
     LRESULT OnResetContent(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetText(WPARAM wParam, LPARAM lParam);
@@ -78,9 +91,14 @@ private:
     LRESULT OnSetFont(WPARAM wParam, LPARAM lParam);
     LRESULT OnEraseBackground(HDC hDC);
     void OnDestroy() override;
+    // Rows still waiting for this view go with its window.
     void FreeQueuedLines();
     // The ring changed: new count to the system box, row height, repaint.
     void AfterLinesChanged();
     void MeasureRows();
     const ZEV::CSharedText* LineAt(WPARAM nIndex) const;
+
+    std::shared_ptr<CLogRowQueue> m_pQueue;
+    int m_nColumn;      // this view's half of each row pair
+    int m_nAdded;       // lines stored since the system box was last told
 };

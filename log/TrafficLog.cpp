@@ -26,7 +26,8 @@ const DWORD MAX_TIME_DIFF = 60000;
 } // namespace
 
 CTrafficLog::CTrafficLog(ILogHost* pHost)
-    : m_pHost(pHost), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false)
+    : m_pHost(pHost), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false),
+      m_bUntold(false)
 {
     m_strSignal[0] = m_strSignal[1] = SIGNAL_UNKNOWN;
 }
@@ -38,14 +39,15 @@ CTrafficLog::~CTrafficLog()
 void CTrafficLog::OnLineData(int nIndex, DWORD dwSize, const BYTE* pData)
 {
     if (!m_pHost->IsMonitoring()) {
-        FlushPending();
+        ZEV::CSyncLock lock(m_lock);
+        WritePending();
         return;
     }
     if (!IsValidPort(nIndex) || (pData == nullptr && dwSize != 0))
         return;
     ZEV::CSyncLock lock(m_lock);
     if (nIndex != m_pending.nPort) {
-        FlushPending();
+        WritePending();
         m_pending.nPort = nIndex;
         m_pending.strTime = MakeTimeColumn();
     }
@@ -57,8 +59,8 @@ void CTrafficLog::OnCtsChanged(int nIndex, bool bState)
 {
     if (!IsValidPort(nIndex) || !AreSignalsShown())
         return;
-    FlushPending();
     ZEV::CSyncLock lock(m_lock);
+    WritePending();
     // The column follows the line also while monitoring is off, so that it is
     // right again when monitoring comes back on; only the row is left out.
     m_strSignal[nIndex] = bState ? SIGNAL_ON : SIGNAL_OFF;
@@ -75,7 +77,10 @@ void CTrafficLog::OnDsrChanged(int nIndex, bool bState)
 {
     if (!IsValidPort(nIndex) || !AreSignalsShown())
         return;
-    FlushPending();
+    {
+        ZEV::CSyncLock lock(m_lock);
+        WritePending();
+    }
     // Like the signal column, the header follows the line while monitoring is off.
     UpdateHeader(nIndex, bState);
 }
@@ -83,19 +88,19 @@ void CTrafficLog::OnDsrChanged(int nIndex, bool bState)
 void CTrafficLog::FlushPending()
 {
     ZEV::CSyncLock lock(m_lock);
-    const bool bDrained = DrainBacklog();
-    if (!m_pending.IsPending() && bDrained)
-        return;
-    if (m_pending.IsPending())
-        WritePending();
-    if (m_backlog.empty())
-        m_pHost->StopFlushTimer();
+    if (m_bUntold)
+        m_bUntold = !m_pHost->NotifyRows();
+    WritePending();
+    if (m_bUntold)
+        m_pHost->StartFlushTimer();   // asked again when the window has caught up
     else
-        m_pHost->StartFlushTimer();   // retried when the window has caught up
+        m_pHost->StopFlushTimer();
 }
 
 void CTrafficLog::WritePending()
 {
+    if (!m_pending.IsPending())
+        return;
     const int nOwn = m_pending.nPort;
     const int nOther = 1 - nOwn;
     const std::vector<std::string> rows =
@@ -113,8 +118,7 @@ void CTrafficLog::MarkOpen(const bool bCts[2], const bool bDsr[2])
 {
     {
         ZEV::CSyncLock lock(m_lock);
-        Post(0, OPEN_ROW);
-        Post(1, OPEN_ROW);
+        PostBoth(OPEN_ROW, OPEN_ROW);
         RestateSignals(bCts);
         for (int i = 0; i < 2; ++i)
             m_strHeader[i] = ZEV::Format(HEADER_FORMAT, m_pHost->GetPortName(i).c_str());
@@ -149,26 +153,22 @@ void CTrafficLog::RestateSignals(const bool bCts[2])
     }
     for (int i = 0; i < 2; ++i)
         m_strSignal[i] = bCts[i] ? SIGNAL_ON : SIGNAL_OFF;
-    Post(0, m_strSignal[0]);
-    Post(1, m_strSignal[1]);
+    PostBoth(m_strSignal[0], m_strSignal[1]);
 }
 
 void CTrafficLog::ClearLog()
 {
     ZEV::CSyncLock lock(m_lock);
-    // Rows not yet handed over belong to the log being cleared; letting them
-    // through after the reset would leave the views a row apart.
-    m_backlog.clear();
-    m_pHost->ResetView(0);
-    m_pHost->ResetView(1);
+    // Rows not yet taken belong to the log being cleared.
+    m_pHost->ResetViews();
+    m_bUntold = false;
     m_dwLastTick = ZEV::GetTick() - TICK_FAR_PAST;
 }
 
 void CTrafficLog::MarkPause()
 {
     ZEV::CSyncLock lock(m_lock);
-    Post(0, std::string());
-    Post(1, std::string());
+    PostBoth(std::string(), std::string());
 }
 
 void CTrafficLog::ResetTimeColumn()
@@ -220,8 +220,7 @@ std::string CTrafficLog::GetSignalColumn(int nPort)
 
 size_t CTrafficLog::GetBacklogSize()
 {
-    ZEV::CSyncLock lock(m_lock);
-    return m_backlog.size();
+    return m_pHost->GetQueuedRows();
 }
 
 bool CTrafficLog::AreSignalsShown()
@@ -232,27 +231,18 @@ bool CTrafficLog::AreSignalsShown()
 
 void CTrafficLog::PostPair(int nOwnView, const std::string& strOwn, const std::string& strOther)
 {
-    Post(nOwnView, strOwn);
-    Post(1 - nOwnView, strOther);
+    if (nOwnView == 0)
+        PostBoth(strOwn, strOther);
+    else
+        PostBoth(strOther, strOwn);
 }
 
-void CTrafficLog::Post(int nView, const std::string& strRow)
+void CTrafficLog::PostBoth(const std::string& strLeft, const std::string& strRight)
 {
-    if (m_backlog.empty() && m_pHost->PostRow(nView, strRow.c_str()))
+    if (m_pHost->QueueRows(strLeft, strRight))
         return;
-    // A refused row must not be dropped: the other view got or will get its
-    // partner, and the two views would fall out of step for good.
-    m_backlog.emplace_back(nView, strRow);
+    // The rows wait in the queue, in their place; the flush timer asks the
+    // window again if no later row gets it told first.
+    m_bUntold = true;
     m_pHost->StartFlushTimer();
-}
-
-bool CTrafficLog::DrainBacklog()
-{
-    while (!m_backlog.empty()) {
-        const std::pair<int, std::string>& row = m_backlog.front();
-        if (!m_pHost->PostRow(row.first, row.second.c_str()))
-            return false;
-        m_backlog.pop_front();
-    }
-    return true;
 }

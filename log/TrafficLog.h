@@ -2,10 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <deque>
 #include <string>
-#include <utility>
 
 #include "log/LogHost.h"
 #include "log/LogItem.h"
@@ -27,8 +24,8 @@ extern const char SIGNAL_WENT_ON[];     // transition row, off -> on
 // and of the right view describe the same moment.
 //
 // Called from both relays' event threads and from the window thread; m_lock
-// (recursive) serialises all of it. Rows only ever leave through
-// ILogHost::PostRow, so no thread waits for the window while holding m_lock.
+// (recursive) serialises all of it. Rows only ever leave as pairs through
+// ILogHost::QueueRows, so no thread waits for the window while holding m_lock.
 class CTrafficLog : public ILineListener
 {
 public:
@@ -45,7 +42,8 @@ public:
     void OnCtsChanged(int nIndex, bool bState) override;
     void OnDsrChanged(int nIndex, bool bState) override;
 
-    // Writes the pending block out as rows; the flush timer calls it.
+    // Writes the pending block out as rows and asks the window again to take
+    // rows it could not be told about; the flush timer calls it.
     void FlushPending();
 
     // The ports were opened: marker rows, signal columns, header labels.
@@ -69,17 +67,17 @@ public:
     DWORD GetLineBytes() const { return m_nLineBytes; }
     bool IsFullDump() const { return m_bFullDump; }
     std::string GetSignalColumn(int nPort);
-    // Rows waiting because the window could not take them yet.
+    // Row pairs handed over that the window has not taken yet.
     size_t GetBacklogSize();
 
 private:
     bool IsValidPort(int nIndex) const { return nIndex == 0 || nIndex == 1; }
     bool AreSignalsShown();
     void RestateSignals(const bool bCts[2]);
+    // Writes the pending block out as rows now.
     void WritePending();
-    void Post(int nView, const std::string& strRow);
     void PostPair(int nOwnView, const std::string& strOwn, const std::string& strOther);
-    bool DrainBacklog();
+    void PostBoth(const std::string& strLeft, const std::string& strRight);
 
     ILogHost* m_pHost;
     ZEV::CSyncSection m_lock;
@@ -89,7 +87,5 @@ private:
     bool m_bFullDump;
     std::string m_strSignal[2];
     std::string m_strHeader[2];
-    // Rows the window's queue refused, oldest first; posted before any newer
-    // row so that both views keep the same order and the same count.
-    std::deque<std::pair<int, std::string>> m_backlog;
+    bool m_bUntold;         // rows are queued that the window could not be told about
 };

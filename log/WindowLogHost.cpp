@@ -2,6 +2,7 @@
 
 #include "framework/Wnd.h"
 #include "log/LogListBox.h"
+#include "log/LogRowQueue.h"
 #include "serial/SerialPort.h"
 #include "settings/IniProfile.h"
 #include "settings/ProfileKeys.h"
@@ -17,31 +18,52 @@ const UINT HEADER_SEND_TIMEOUT_MS = 2000;
 
 } // namespace
 
-HWND CWindowLogHost::GetViewWindow(int nView) const
+void CWindowLogHost::Attach(const TLogWindows& windows)
 {
-    if ((nView != 0 && nView != 1) || m_windows.pView[nView] == nullptr)
-        return NULL;
-    return m_windows.pView[nView]->GetSafeHwnd();
+    m_windows = windows;
+    if (windows.pView[0] != nullptr && windows.pView[1] != nullptr)
+        windows.pView[0]->PairWith(*windows.pView[1]);
 }
 
-bool CWindowLogHost::PostRow(int nView, const char* pszRow)
+CLogRowQueue* CWindowLogHost::GetRowQueue() const
 {
-    const HWND hView = GetViewWindow(nView);
-    if (hView == NULL)
-        return true;   // no view to show it: nothing to wait for
-    return m_windows.pView[nView]->PostLine(-1, pszRow);
+    for (CLogListBox* pView : m_windows.pView)
+        if (pView != nullptr)
+            return &pView->GetRowQueue();
+    return nullptr;
 }
 
-void CWindowLogHost::ResetView(int nView)
+bool CWindowLogHost::QueueRows(const std::string& strLeft, const std::string& strRight)
 {
-    const HWND hView = GetViewWindow(nView);
-    if (hView == NULL)
-        return;
-    // Rows still queued for the view belong to the log being cleared.
-    MSG msg;
-    while (::PeekMessageA(&msg, hView, WM_POSTLINE, WM_POSTLINE, PM_REMOVE | PM_NOYIELD))
-        ZEV::CSharedText::FreeBuffer(reinterpret_cast<char*>(msg.lParam));
-    ::SendMessageA(hView, LB_RESETCONTENT, 0, 0);
+    CLogRowQueue* pQueue = GetRowQueue();
+    if (pQueue == nullptr)
+        return true;   // no view to show them: nothing to wait for
+    TLogRowPair pair;
+    pair.row[0] = ZEV::CSharedText(strLeft.data(), strLeft.size());
+    pair.row[1] = ZEV::CSharedText(strRight.data(), strRight.size());
+    return pQueue->Add(std::move(pair));
+}
+
+bool CWindowLogHost::NotifyRows()
+{
+    CLogRowQueue* pQueue = GetRowQueue();
+    return pQueue == nullptr || pQueue->Notify();
+}
+
+size_t CWindowLogHost::GetQueuedRows()
+{
+    CLogRowQueue* pQueue = GetRowQueue();
+    return pQueue != nullptr ? static_cast<size_t>(pQueue->GetCount()) : 0;
+}
+
+void CWindowLogHost::ResetViews()
+{
+    // Rows still queued for the views belong to the log being cleared.
+    if (CLogRowQueue* pQueue = GetRowQueue())
+        pQueue->Clear();
+    for (CLogListBox* pView : m_windows.pView)
+        if (pView != nullptr && pView->GetSafeHwnd() != NULL)
+            pView->SendMessage(LB_RESETCONTENT);
 }
 
 void CWindowLogHost::SetHeaderText(int nView, const char* pszText)

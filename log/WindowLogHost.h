@@ -8,6 +8,7 @@
 
 class CWnd;
 class CLogListBox;
+class CLogRowQueue;
 namespace ZEV {
 class CSerialPort;
 }
@@ -32,6 +33,7 @@ struct TLogWindows
 //   in OnInitDialog, after the data exchange and before the relays attach:
 //       TLogWindows w; w.pMainWnd = this; w.pView[0] = &m_lbLog1; ...;
 //       m_logHost.Attach(w); m_log.SetHost(&m_logHost);
+// Attach pairs the two views, so that they share one row queue.
 // Settings are read from section "log-setting" of the INI file beside the
 // executable (or of the file given to SetIniPath), anew at every call.
 class CWindowLogHost : public ILogHost
@@ -39,12 +41,14 @@ class CWindowLogHost : public ILogHost
 public:
     CWindowLogHost() {}
 
-    void Attach(const TLogWindows& windows) { m_windows = windows; }
+    void Attach(const TLogWindows& windows);
     // Empty: the INI file beside the executable.
     void SetIniPath(const std::string& strPath) { m_strIniPath = strPath; }
 
-    bool PostRow(int nView, const char* pszRow) override;
-    void ResetView(int nView) override;
+    bool QueueRows(const std::string& strLeft, const std::string& strRight) override;
+    bool NotifyRows() override;
+    size_t GetQueuedRows() override;
+    void ResetViews() override;
     void SetHeaderText(int nView, const char* pszText) override;
     void StartFlushTimer() override;
     void StopFlushTimer() override;
@@ -53,7 +57,8 @@ public:
     std::string GetPortName(int nIndex) override;
 
 private:
-    HWND GetViewWindow(int nView) const;
+    // The queue both views take their rows from; nullptr without views.
+    CLogRowQueue* GetRowQueue() const;
 
     TLogWindows m_windows;
     std::string m_strIniPath;

@@ -12,29 +12,33 @@
 #include "log/TrafficLog.h"
 #include "support/Tick.h"
 
-// A log host that keeps the rows in memory, for one thread. Posted rows wait
-// in a queue of limited size, as in a window's message queue, until Pump
-// hands them to the views; the flush timer is a due tick that FireDueTimer
-// honours.
+// A log host that keeps the rows in memory, for one thread. Row pairs wait in
+// a queue until Pump hands them to the views, as the window thread takes them
+// when it has been told; a full window queue is emulated by refusing to tell.
+// The flush timer is a due tick that FireDueTimer honours.
 class CFakeLogHost : public ILogHost
 {
 public:
-    bool PostRow(int nView, const char* pszRow) override
+    bool QueueRows(const std::string& strLeft, const std::string& strRight) override
     {
-        if (m_queue.size() >= m_nQueueLimit)
-            return false;
-        m_queue.emplace_back(nView, pszRow);
-        return true;
+        m_queue.push_back({strLeft, strRight});
+        return NotifyRows();
     }
 
-    void ResetView(int nView) override
+    bool NotifyRows() override
     {
-        std::deque<std::pair<int, std::string>> kept;
-        for (auto& row : m_queue)
-            if (row.first != nView)
-                kept.push_back(row);
-        m_queue.swap(kept);
-        m_rows[nView].clear();
+        if (!m_bTold && !m_queue.empty())
+            m_bTold = !m_bRefuseNotices;
+        return m_bTold || m_queue.empty();
+    }
+
+    size_t GetQueuedRows() override { return m_queue.size(); }
+
+    void ResetViews() override
+    {
+        m_queue.clear();
+        m_rows[0].clear();
+        m_rows[1].clear();
     }
 
     void SetHeaderText(int nView, const char* pszText) override { m_strHeader[nView] = pszText; }
@@ -50,12 +54,17 @@ public:
 
     std::string GetPortName(int nIndex) override { return nIndex == 0 ? "\\\\.\\COM3" : "\\\\.\\COM4"; }
 
-    // Hands queued rows to the views, as the window thread would.
+    // Hands the queued rows to the views, as the window thread would once told.
     void Pump()
     {
-        for (auto& row : m_queue)
-            m_rows[row.first].push_back(row.second);
+        if (!m_bTold)
+            return;
+        for (auto& pair : m_queue) {
+            m_rows[0].push_back(pair.first);
+            m_rows[1].push_back(pair.second);
+        }
         m_queue.clear();
+        m_bTold = false;
     }
 
     const std::vector<std::string>& Rows(int nView)
@@ -84,11 +93,12 @@ public:
     bool IsTimerRunning() const { return m_bTimer; }
     const std::string& Header(int nView) const { return m_strHeader[nView]; }
 
-    size_t m_nQueueLimit = static_cast<size_t>(-1);
+    bool m_bRefuseNotices = false;
     bool m_bMonitoring = true;
 
 private:
-    std::deque<std::pair<int, std::string>> m_queue;
+    std::deque<std::pair<std::string, std::string>> m_queue;
+    bool m_bTold = false;
     std::vector<std::string> m_rows[2];
     std::string m_strHeader[2];
     std::map<std::string, int> m_settings;

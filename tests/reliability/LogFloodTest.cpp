@@ -14,9 +14,6 @@
 
 namespace {
 
-// Windows refuses posts beyond this many queued messages of a thread.
-const long WINDOWS_QUEUE_LIMIT = 10000;
-
 // 128 KiB by default; REL_FLOOD_KIB=1024 gives the full mebibyte (several minutes).
 DWORD FloodBytes()
 {
@@ -68,7 +65,7 @@ protected:
         }
     }
 
-    void FloodOneBlock(long nQueueLimit);
+    void FloodOneBlock(long nPassEvery);
 
     // The bytes of every dump row of a view, read back from the hex columns.
     std::string DumpedBytes(int nView)
@@ -94,10 +91,10 @@ protected:
 };
 
 // One port sends without a pause: a single block, written out when the line goes
-// quiet, as one dump of FloodBytes() / 16 rows posted at once.
-void LogFloodTest::FloodOneBlock(long nQueueLimit)
+// quiet, as one dump of FloodBytes() / 16 rows handed over at once.
+void LogFloodTest::FloodOneBlock(long nPassEvery)
 {
-    m_host.SetQueueLimit(nQueueLimit);
+    m_host.SetNoticeRefusal(nPassEvery);
     const DWORD dwBytes = FloodBytes();
     CQueueLatencyProbe probe(m_host.m_hWnd);
     const DWORD dwT0 = ::GetTickCount();
@@ -117,9 +114,9 @@ void LogFloodTest::FloodOneBlock(long nQueueLimit)
     const DWORD dwT2 = ::GetTickCount();
     probe.Stop();
 
-    std::printf("flood of %lu bytes, queue limit %ld: fed in %lu ms, rows shown %lu ms later; "
-                "%d rows a view, %ld posts refused, worst wait of a posted message %lu ms\n",
-                dwBytes, nQueueLimit, dwT1 - dwT0, dwT2 - dwT1, m_host.Count(0), m_host.GetRefusedPosts(),
+    std::printf("flood of %lu bytes, notices let through: 1 in %ld (0: all): fed in %lu ms, rows shown %lu ms later; "
+                "%d rows a view, %ld notices refused, worst wait of a posted message %lu ms\n",
+                dwBytes, nPassEvery, dwT1 - dwT0, dwT2 - dwT1, m_host.Count(0), m_host.GetRefusedPosts(),
                 probe.GetWorstMs());
     // A pause of 100 ms on a loaded machine may cut the flood into two blocks; the
     // bytes shown must still be the ones fed, each once, in order.
@@ -141,17 +138,17 @@ TEST_F(LogFloodTest, BlockFloodReachesBothViewsWholeThroughWinesUnboundedQueue)
 
 TEST_F(LogFloodTest, BlockFloodReachesBothViewsWholeWhenTheQueueRefusesPosts)
 {
-    // Below Windows' 10000, so that refusals come for certain while the views take
-    // queued rows in batches.
-    FloodOneBlock(WINDOWS_QUEUE_LIMIT / 10);
-    EXPECT_GT(m_host.GetRefusedPosts(), 0) << "the limit was reached, so the backlog was used";
+    // A full queue of the window, as Windows has at 10000 messages, refuses the
+    // notice: the rows wait until the window is told.
+    FloodOneBlock(2);
+    EXPECT_GT(m_host.GetRefusedPosts(), 0) << "the window was never refused";
 }
 
 TEST_F(LogFloodTest, BothPortsTalkingAtOnceKeepTheViewsInStepWhenTheQueueRefusesPosts)
 {
-    // A short queue, so that refusals come although the views take queued rows in
-    // batches: each switch of port writes a block out, two rows per byte and view.
-    m_host.SetQueueLimit(64);
+    // Only every third notice let through: each switch of port writes a block out, so the
+    // window is told of rows again and again while it takes them.
+    m_host.SetNoticeRefusal(3);
     const int nSwitches = 12000;
     auto feed = [this, nSwitches](int nPort) {
         for (int i = 0; i < nSwitches; ++i) {

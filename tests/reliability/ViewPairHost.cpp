@@ -6,9 +6,6 @@ namespace {
 
 const DWORD LOG_VIEW_STYLE = 0x50A12911;  // as in the main window's template
 const UINT_PTR IDT_FLUSH = 1;
-// The host whose views CountingProc serves (one at a time; no window property, whose
-// look-up costs a server call per message under Wine).
-CViewPairHost* g_pCountingHost = nullptr;
 
 }  // namespace
 
@@ -17,10 +14,8 @@ CViewPairHost::CViewPairHost()
       m_template(WS_POPUP | WS_VISIBLE | WS_CAPTION, 420, 220, L"rel views", L"ＭＳ ゴシック", 9),
       m_log(this),
       m_nRefused(0),
-      m_nQueueLimit(0),
-      m_nPosted(0),
-      m_nTaken(0),
-      m_pfnView{}
+      m_nRefuseEvery(0),
+      m_nNotices(0)
 {
     m_template.AddItem(0x82, 1007, SS_LEFT, 4, 2, 200, 10, L" L H")
         .AddItem(0x82, 1008, SS_LEFT, 210, 2, 200, 10, L" L H")
@@ -28,6 +23,7 @@ CViewPairHost::CViewPairHost()
         .AddItem(0x83, 1001, LOG_VIEW_STYLE, 210, 14, 200, 200);
     m_views[0].SetMaxLines(100000);
     m_views[1].SetMaxLines(100000);
+    m_views[0].PairWith(m_views[1]);
 }
 
 CViewPairHost::~CViewPairHost()
@@ -35,8 +31,6 @@ CViewPairHost::~CViewPairHost()
     if (m_hWnd != NULL)
         DestroyWindow();
     PumpFor(10);
-    if (g_pCountingHost == this)
-        g_pCountingHost = nullptr;
 }
 
 bool CViewPairHost::Open()
@@ -49,12 +43,6 @@ BOOL CViewPairHost::OnInitDialog()
     CDialog::OnInitDialog();
     m_views[0].SubclassDlgItem(1000, this);
     m_views[1].SubclassDlgItem(1001, this);
-    // On top of each view: counts the rows it takes, to know what is still queued.
-    for (int i = 0; i < 2; ++i) {
-        g_pCountingHost = this;
-        m_pfnView[i] = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongA(m_views[i].m_hWnd, GWL_WNDPROC, reinterpret_cast<LONG>(CountingProc)));
-    }
     return TRUE;
 }
 
@@ -70,25 +58,6 @@ LRESULT CViewPairHost::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     return CDialog::WindowProc(message, wParam, lParam);
-}
-
-LRESULT CALLBACK CViewPairHost::CountingProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    CViewPairHost* pHost = g_pCountingHost;
-    const WNDPROC pfn = pHost->m_pfnView[hWnd == pHost->m_views[0].m_hWnd ? 0 : 1];
-    if (message == WM_DESTROY) {
-        // The view's own procedure must be back on top before it unwinds.
-        ::SetWindowLongA(hWnd, GWL_WNDPROC, reinterpret_cast<LONG>(pfn));
-    }
-    if (message != WM_POSTLINE)
-        return ::CallWindowProcA(pfn, hWnd, message, wParam, lParam);
-    // A view takes the rows queued behind this one in the same go, the other view's
-    // too: count what both stored.
-    const int nBefore = pHost->m_views[0].GetLineCount() + pHost->m_views[1].GetLineCount();
-    LRESULT lResult = ::CallWindowProcA(pfn, hWnd, message, wParam, lParam);
-    const int nAfter = pHost->m_views[0].GetLineCount() + pHost->m_views[1].GetLineCount();
-    pHost->m_nTaken += nAfter > nBefore ? nAfter - nBefore : 1;
-    return lResult;
 }
 
 std::string CViewPairHost::Row(int n, int nIndex)
@@ -113,20 +82,41 @@ void CViewPairHost::SetSetting(const char* pszKey, int nValue)
     m_settings[pszKey] = nValue;
 }
 
-bool CViewPairHost::PostRow(int nView, const char* pszRow)
+bool CViewPairHost::RefuseNotice()
 {
-    const long nLimit = m_nQueueLimit;
-    if ((nLimit == 0 || GetRowsInQueue() < nLimit) && m_views[nView].PostLine(-1, pszRow)) {
-        ++m_nPosted;
-        return true;
-    }
+    const long nEvery = m_nRefuseEvery;
+    if (nEvery <= 0 || ++m_nNotices % nEvery == 0)
+        return false;
     ++m_nRefused;
-    return false;
+    return true;
 }
 
-void CViewPairHost::ResetView(int nView)
+bool CViewPairHost::QueueRows(const std::string& strLeft, const std::string& strRight)
 {
-    m_views[nView].SendMessage(LB_RESETCONTENT);
+    TLogRowPair pair;
+    pair.row[0] = ZEV::CSharedText(strLeft.c_str());
+    pair.row[1] = ZEV::CSharedText(strRight.c_str());
+    CLogRowQueue& queue = m_views[0].GetRowQueue();
+    if (queue.Add(std::move(pair), CLogRowQueue::QUEUE_SILENT))
+        return true;   // a notice is on its way already
+    return NotifyRows();
+}
+
+bool CViewPairHost::NotifyRows()
+{
+    return !RefuseNotice() && m_views[0].GetRowQueue().Notify();
+}
+
+size_t CViewPairHost::GetQueuedRows()
+{
+    return static_cast<size_t>(m_views[0].GetRowQueue().GetCount());
+}
+
+void CViewPairHost::ResetViews()
+{
+    m_views[0].GetRowQueue().Clear();
+    m_views[0].SendMessage(LB_RESETCONTENT);
+    m_views[1].SendMessage(LB_RESETCONTENT);
 }
 
 void CViewPairHost::SetHeaderText(int nView, const char* pszText)

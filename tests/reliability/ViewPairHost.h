@@ -16,8 +16,8 @@
 #include "tests/framework/TestDialogTemplate.h"
 
 // The two log views and their labels in a window of their own, wired to a traffic
-// log as the main window wires them: rows posted to the real views, the 100 ms flush
-// timer on the window, settings from a table instead of the INI file. The window
+// log as the main window wires them: rows queued for the real views, paired, the
+// flush timer on the window, settings from a table instead of the INI file. The window
 // thread is the thread that creates it; it must pump (PumpFor, PumpUntil).
 class CViewPairHost : public CDialog, public ILogHost
 {
@@ -34,17 +34,18 @@ public:
     bool HasRow(int n, const std::string& strPart);
 
     void SetSetting(const char* pszKey, int nValue);
-    // Refuse posts while this many rows wait in the window's queue, as Windows does
-    // at 10000 posted messages (Wine takes any number); 0 = no limit of our own.
-    void SetQueueLimit(long nLimit) { m_nQueueLimit = nLimit; }
-    // Rows handed to the views that the views have not taken yet.
-    long GetRowsInQueue() const { return m_nPosted - m_nTaken; }
-    // Posts that the window's queue refused, over the host's life.
+    // Let only every nEvery-th notice that tells the window of waiting rows
+    // through, as Windows refuses posts to a queue that holds 10000 messages
+    // (Wine takes any number); 0 = refuse none.
+    void SetNoticeRefusal(long nEvery) { m_nRefuseEvery = nEvery; }
+    // Notices refused, over the host's life.
     long GetRefusedPosts() const { return m_nRefused; }
 
     // ILogHost
-    bool PostRow(int nView, const char* pszRow) override;
-    void ResetView(int nView) override;
+    bool QueueRows(const std::string& strLeft, const std::string& strRight) override;
+    bool NotifyRows() override;
+    size_t GetQueuedRows() override;
+    void ResetViews() override;
     void SetHeaderText(int nView, const char* pszText) override;
     void StartFlushTimer() override;
     void StopFlushTimer() override;
@@ -58,7 +59,7 @@ public:
     std::atomic<bool> m_bMonitoring;
 
 private:
-    static LRESULT CALLBACK CountingProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool RefuseNotice();
 
     CTestDialogTemplate m_template;
     CLogListBox m_views[2];
@@ -66,10 +67,8 @@ private:
     std::mutex m_settingsMutex;
     std::map<std::string, int> m_settings;
     std::atomic<long> m_nRefused;
-    std::atomic<long> m_nQueueLimit;
-    std::atomic<long> m_nPosted;
-    std::atomic<long> m_nTaken;
-    WNDPROC m_pfnView[2];
+    std::atomic<long> m_nRefuseEvery;
+    std::atomic<long> m_nNotices;
 };
 
 // Runs the calling thread's message loop for a while, or until pred answers true.
