@@ -2,6 +2,7 @@
 
 #include "support/ZevException.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,6 +22,7 @@ CLogListBox::CLogListBox()
       m_pQueue(std::make_shared<CLogRowQueue>()), m_nColumn(0), m_nAdded(0)
 {
     m_pQueue->SetView(0, this);
+    m_pQueue->SetLimit(m_nMaxLines);
 }
 
 CLogListBox::~CLogListBox()
@@ -49,12 +51,14 @@ void CLogListBox::PairWith(CLogListBox& partner)
     partner.m_pQueue = m_pQueue;
     partner.m_nColumn = 1 - m_nColumn;
     m_pQueue->SetView(partner.m_nColumn, &partner);
+    m_pQueue->SetLimit(std::max(m_nMaxLines, partner.m_nMaxLines));
 }
 
 void CLogListBox::SetMaxLines(int nMaxLines)
 {
     CDelayDrawListBox::SetMaxLines(nMaxLines);
     m_lines.SetCapacity(nMaxLines);
+    m_pQueue->SetLimit(nMaxLines);
     // A box already on screen must forget the lines it just lost.
     if (m_hWnd != NULL)
         SendMessage(LB_SETCOUNT, 0);

@@ -2,7 +2,7 @@
 
 #include "log/LogListBox.h"
 
-CLogRowQueue::CLogRowQueue() : m_pView{nullptr, nullptr}, m_bTold(false)
+CLogRowQueue::CLogRowQueue() : m_pView{nullptr, nullptr}, m_nLimit(100000), m_bTold(false)
 {
 }
 
@@ -14,15 +14,28 @@ void CLogRowQueue::SetView(int nColumn, CLogListBox* pView)
     m_pView[nColumn] = pView;
 }
 
+void CLogRowQueue::SetLimit(int nPairs)
+{
+    ZEV::CSyncLock lock(m_lock);
+    m_nLimit = nPairs > 0 ? static_cast<size_t>(nPairs) : 0;
+    while (m_pairs.size() > m_nLimit)
+        m_pairs.pop_front();
+}
+
 bool CLogRowQueue::Add(TLogRowPair&& pair, EMode eMode)
 {
     ZEV::CSyncLock lock(m_lock);
     m_pairs.push_back(std::move(pair));
-    if (eMode == QUEUE_SILENT || TellLocked())
+    if (eMode == QUEUE_SILENT || TellLocked()) {
+        if (m_pairs.size() > m_nLimit)
+            m_pairs.pop_front();
         return m_bTold;
+    }
     // Nothing else can have come in between: the lock is still held.
     if (eMode == QUEUE_OR_REFUSE)
         m_pairs.pop_back();
+    else if (m_pairs.size() > m_nLimit)
+        m_pairs.pop_front();
     return false;
 }
 

@@ -23,6 +23,8 @@ struct TLogRowPair
 // of one per row. The two views take the two halves of each pair in the same
 // go, so they are row for row in step whenever the window can paint.
 //
+// Holds at most the views' line limit: a view would drop older rows anyway,
+// and a window that stops taking rows must not make the queue grow for ever.
 // The lock is held only for a push or a swap, never while waiting for anything.
 class CLogRowQueue
 {
@@ -40,6 +42,8 @@ public:
 
     // Window thread: the view of a column; nullptr takes it out.
     void SetView(int nColumn, CLogListBox* pView);
+    // Most pairs held; beyond it the oldest pairs go, both halves together.
+    void SetLimit(int nPairs);
 
     // Any thread. Queues the pair behind those waiting. Answers whether the
     // window has been told of the waiting rows (a notice is on its way).
@@ -63,5 +67,6 @@ private:
     ZEV::CSyncSection m_lock;
     std::deque<TLogRowPair> m_pairs;
     CLogListBox* m_pView[2];
+    size_t m_nLimit;
     bool m_bTold;   // a notice is on its way to the window
 };

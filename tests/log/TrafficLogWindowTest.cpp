@@ -300,4 +300,31 @@ TEST_F(TrafficLogWindowTest, ViewsStayInStepAndInOrderWhenTwoEventThreadsAndTheW
     }
 }
 
+TEST_F(TrafficLogWindowTest, AWindowThatTakesNoRowsHoldsTheNewestPairsUpToTheViewsLimit)
+{
+    m_view[0].SetMaxLines(100);
+    m_view[1].SetMaxLines(100);
+    const bool off[2] = {false, false};
+    m_log.MarkOpen(off, off);
+    // Bytes of the two ports in turn, each written out by the next, the last
+    // one by a byte while monitoring is off: 252 pairs.
+    std::thread events([this] {
+        for (int i = 0; i < 250; ++i)
+            Byte(i % 2, static_cast<BYTE>(i));
+        m_bMonitor = false;
+        Byte(0, 0);
+    });
+    events.join();
+    EXPECT_EQ(100u, m_log.GetBacklogSize());
+
+    PumpUntilIdle();
+    ASSERT_EQ(100, m_view[0].GetCount());
+    ASSERT_EQ(100, m_view[1].GetCount());
+    for (int k = 0; k < 100; ++k) {
+        const int nByte = 150 + k;
+        EXPECT_EQ(12u, Text(m_view[1 - nByte % 2], k).size()) << "row " << k;
+        EXPECT_EQ(ZEV::Format("%02X", nByte), Text(m_view[nByte % 2], k).substr(20, 2)) << "row " << k;
+    }
+}
+
 } // namespace
