@@ -19,7 +19,7 @@ int LinesToDrop(int nMaxLines)
 
 CLogListBox::CLogListBox()
     : m_nItemHeight(-1), m_lines(INITIAL_CAPACITY), m_nMargin(0), m_cxClient(-1), m_cyClient(-1),
-      m_pQueue(std::make_shared<CLogRowQueue>()), m_nColumn(0), m_nAdded(0)
+      m_pQueue(std::make_shared<CLogRowQueue>()), m_nColumn(0), m_nAdded(0), m_nDropped(0)
 {
     m_pQueue->SetView(0, this);
     m_pQueue->SetLimit(m_nMaxLines);
@@ -153,17 +153,22 @@ void CLogListBox::StoreLine(ZEV::CSharedText&& line)
         ++m_nAdded;
         return;
     }
-    if (!m_lines.Pop(LinesToDrop(m_nMaxLines)))
+    const int nDrop = LinesToDrop(m_nMaxLines);
+    if (!m_lines.Pop(nDrop))
         return;  // no room even so: the line is dropped
+    m_nDropped += nDrop;
     if (m_lines.Add(std::move(line)) >= 0)
         ++m_nAdded;
 }
 
 void CLogListBox::AfterLinesAdded()
 {
-    if (m_nAdded == 0)
+    if (m_nAdded == 0 && m_nDropped == 0)
         return;
+    if (m_nDropped > 0)
+        MoveSelectionUp(m_nDropped);
     m_nAdded = 0;
+    m_nDropped = 0;
     SendMessage(LB_SETCOUNT, m_lines.GetCount());
     // The system keeps the last page full, so this shows the newest line.
     if (m_lines.GetCount() > 0)
@@ -171,6 +176,44 @@ void CLogListBox::AfterLinesAdded()
     if (m_nItemHeight < 0)
         MeasureRows();
     ScheduleRepaint();
+}
+
+void CLogListBox::MoveSelectionUp(int nDropped)
+{
+    // The system box still has the old count here, so every shifted index is valid.
+    const int nSelected = GetSelCount();
+    if (nSelected == LB_ERR) {
+        const int nCurrent = GetCurSel();
+        if (nCurrent != LB_ERR)
+            SetCurSel(nCurrent >= nDropped ? nCurrent - nDropped : -1);
+        return;
+    }
+    const int nCaret = GetCaretIndex();
+    const int nAnchor = GetAnchorIndex();
+    if (nSelected > 0) {
+        std::vector<int> selected(nSelected);
+        selected.resize(std::max(0, GetSelItems(nSelected, selected.data())));
+        SetSel(-1, FALSE);
+        SelectShifted(selected, nDropped);
+    }
+    // Rows that went take the caret and the anchor to the oldest row left.
+    if (nAnchor != LB_ERR)
+        SetAnchorIndex(std::max(nAnchor - nDropped, 0));
+    if (nCaret != LB_ERR)
+        SetCaretIndex(std::max(nCaret - nDropped, 0), FALSE);
+}
+
+void CLogListBox::SelectShifted(const std::vector<int>& selected, int nDropped)
+{
+    // A run of selected rows is one request, so that a selected-all box stays cheap.
+    for (size_t i = 0; i < selected.size();) {
+        size_t j = i;
+        while (j + 1 < selected.size() && selected[j + 1] == selected[j] + 1)
+            ++j;
+        if (selected[j] >= nDropped)
+            SelItemRange(TRUE, std::max(selected[i] - nDropped, 0), selected[j] - nDropped);
+        i = j + 1;
+    }
 }
 
 void CLogListBox::AfterLinesChanged()

@@ -25,6 +25,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // The view's append message: rows wait in the view's row queue; the message,
 // posted when they start waiting, makes the view take all of them (rows are
@@ -40,7 +41,8 @@ const LPARAM PASS_THROUGH_MARK = 0x546C6C62;
 // its lines in a ring of at most m_nMaxLines, tells the system box only their
 // number, always shows the newest line and repaints lazily, so a flood of
 // lines costs few repaints. When the ring is full the oldest 20 lines go (5
-// for limits up to 1000).
+// for limits up to 1000); the selection, the caret and the anchor stay on
+// their rows.
 class CLogListBox : public CDelayDrawListBox
 {
 public:
@@ -84,6 +86,9 @@ private:
     // Tells the system box about the lines stored since the last update:
     // one count, one scroll and one repaint request however many came.
     void AfterLinesAdded();
+    // The oldest nDropped lines went: selection, caret and anchor follow their rows.
+    void MoveSelectionUp(int nDropped);
+    void SelectShifted(const std::vector<int>& selected, int nDropped);
     LRESULT OnDeleteString(WPARAM wParam, LPARAM lParam);
     LRESULT OnResetContent(WPARAM wParam, LPARAM lParam);
     LRESULT OnGetText(WPARAM wParam, LPARAM lParam);
@@ -101,4 +106,5 @@ private:
     std::shared_ptr<CLogRowQueue> m_pQueue;
     int m_nColumn;      // this view's half of each row pair
     int m_nAdded;       // lines stored since the system box was last told
+    int m_nDropped;     // oldest lines dropped since then
 };

@@ -378,6 +378,22 @@ TEST_F(LogListBoxTest, CtrlCCopiesTheSelectedRowsInViewOrder)
     EXPECT_EQ(ClipboardText(), "b\r\nd\r\ne\r\n");
 }
 
+TEST_F(LogListBoxTest, SelectionCaretAndAnchorStayOnTheirRowsWhenTheOldestRowsGo)
+{
+    m_view.SetMaxLines(20);   // a full box drops its oldest 5
+    PostAndPump(Numbered("r", 0, 19));
+    for (int i : {2, 6, 7, 12})
+        m_view.SetSel(i, TRUE);
+    m_view.SetAnchorIndex(6);
+    m_view.SetCaretIndex(12, FALSE);
+    PostAndPump(Numbered("r", 20, 21));
+
+    m_view.SendMessage(WM_CHAR, 3, 0x2E0001);
+    EXPECT_EQ(ClipboardText(), "r6\r\nr7\r\nr12\r\n") << "r2 went with the oldest rows";
+    EXPECT_EQ(m_view.GetAnchorIndex(), 1);
+    EXPECT_EQ(m_view.GetCaretIndex(), 7);
+}
+
 TEST_F(LogListBoxTest, CtrlASelectsEveryRowAndTellsTheParent)
 {
     PostAndPump(Numbered("r", 1, 30));
