@@ -1,11 +1,26 @@
 #include "monitor/LineRelay.h"
 
+#include <vector>
+
 #include "serial/CommDriver.h"
+#include "serial/CommWaiter.h"
 
 namespace {
 
 // Bounded stop of the threads, as everywhere in the program: 300 polls of 50 ms.
 const DWORD STOP_TIMEOUT = 15000;
+// Most bytes taken from the driver and written to the partner at once.
+const DWORD CHUNK_SIZE = 4096;
+// How long a pending 1-byte read waits for its byte before the driver ends
+// it empty and it is armed again.
+const DWORD READ_WAIT = 200;
+// Waits between looks at the lines. With line events the look only catches
+// a status that can no longer be read; without them a readable line is
+// followed within a couple of milliseconds, as a handshake needs; a status
+// that cannot be read at all (no modem lines, device gone) needs no haste.
+const DWORD LINE_EVENT_RECHECK = 50;
+const DWORD LINE_POLL = 1;
+const DWORD LINE_POLL_UNREADABLE = 10;
 
 } // namespace
 
@@ -15,6 +30,8 @@ CLineRelay::CLineRelay()
     , m_nIndex(0)
     , m_nLastCts(-1)
     , m_nLastDsr(-1)
+    , m_bLinesReadable(false)
+    , m_hWake(CreateEventA(NULL, TRUE, FALSE, NULL))
     , m_bCtsFlow(false)
 {
 }
@@ -29,8 +46,25 @@ CLineRelay::~CLineRelay()
         m_eventThread.PostMessage(WM_QUIT, 0, 0);
         m_eventThread.Stop(STOP_TIMEOUT);
     }
-    // The members then stop the receive thread, and the port part closes
-    // the port with DTR and RTS dropped.
+    // The receive thread must not wait on the event once it is gone.
+    StopReceiving();
+    if (m_hWake != NULL)
+        CloseHandle(m_hWake);
+    // The port part then closes the port with DTR and RTS dropped.
+}
+
+void CLineRelay::StartReceiving()
+{
+    if (m_hWake != NULL)
+        ResetEvent(m_hWake);
+    m_receiveThread.Start(THREAD_PRIORITY_TIME_CRITICAL);
+}
+
+void CLineRelay::StopReceiving()
+{
+    if (m_hWake != NULL)
+        SetEvent(m_hWake);
+    m_receiveThread.Stop(STOP_TIMEOUT);
 }
 
 void CLineRelay::ForgetPartner(CLineRelay* pPartner)
@@ -45,10 +79,10 @@ void CLineRelay::ForgetPartner(CLineRelay* pPartner)
     // cleared; afterwards this side relays into nothing, as into a closed
     // partner, and still reports.
     bool bWasReceiving = m_receiveThread.IsAlive();
-    m_receiveThread.Stop(STOP_TIMEOUT);
+    StopReceiving();
     m_pPartner = nullptr;
     if (bWasReceiving && IsOpen())
-        m_receiveThread.Start(THREAD_PRIORITY_TIME_CRITICAL);
+        StartReceiving();
 }
 
 void CLineRelay::Attach(int nIndex, ILineListener* pListener, CLineRelay* pPartner)
@@ -67,7 +101,7 @@ BOOL CLineRelay::Open()
 {
     if (!CSerialPort::Open())
         return FALSE;
-    m_receiveThread.Start(THREAD_PRIORITY_TIME_CRITICAL);
+    StartReceiving();
     return TRUE;
 }
 
@@ -77,12 +111,18 @@ void CLineRelay::Close()
     // reads its lines as off, which would drop the partner's outputs and
     // report changes that never happened.
     if (GetCurrentThreadId() != m_receiveThread.GetThreadId())
-        m_receiveThread.Stop(STOP_TIMEOUT);
+        StopReceiving();
     CSerialPort::Close();
 }
 
-BOOL CLineRelay::OnCommSetting(HANDLE, DCB* pDcb, COMMTIMEOUTS*)
+BOOL CLineRelay::OnCommSetting(HANDLE, DCB* pDcb, COMMTIMEOUTS* pTimeouts)
 {
+    // A 1-byte read waits for its byte (at most READ_WAIT), so the receive
+    // thread sleeps until there is something to relay; a read of bytes
+    // already queued still returns at once.
+    pTimeouts->ReadIntervalTimeout = MAXDWORD;
+    pTimeouts->ReadTotalTimeoutMultiplier = MAXDWORD;
+    pTimeouts->ReadTotalTimeoutConstant = READ_WAIT;
     if (!m_bCtsFlow)
         return TRUE;
     // The driver waits for CTS before it sends; software flow control would
@@ -101,22 +141,39 @@ DWORD CLineRelay::Run()
 
 DWORD CLineRelay::RelayLoop()
 {
-    // No sleep and no blocking read: a byte leaves for the partner as soon
-    // as the driver has it.
+    ZEV::CCommWaiter waiter(GetHandle(), m_hWake);
+    std::vector<BYTE> chunk(CHUNK_SIZE);
+    WatchLines();
     while (CanRun()) {
-        WatchLine(MS_CTS_ON, m_nLastCts, SETRTS, CLRRTS, WM_RELAY_CTS);
-        WatchLine(MS_DSR_ON, m_nLastDsr, SETDTR, CLRDTR, WM_RELAY_DSR);
-        RelayOneByte();
+        BYTE byFirst = 0;
+        bool bData = waiter.Wait(GetLineWait(waiter.HasLineEvents()), byFirst);
+        // Within one wake-up the lines go first, so that a handshake change
+        // reaches the partner before the bytes sent after it.
+        WatchLines();
+        if (bData)
+            RelayChunk(byFirst, chunk.data(), CHUNK_SIZE);
     }
     return 0;
+}
+
+DWORD CLineRelay::GetLineWait(bool bLineEvents) const
+{
+    if (bLineEvents)
+        return LINE_EVENT_RECHECK;
+    return m_bLinesReadable ? LINE_POLL : LINE_POLL_UNREADABLE;
 }
 
 DWORD CLineRelay::ReadModemStatus()
 {
     DWORD dwStatus = 0;
-    if (!ZEV::CommDriver().GetCommModemStatus(GetHandle(), &dwStatus))
-        return 0;
-    return dwStatus;
+    m_bLinesReadable = ZEV::CommDriver().GetCommModemStatus(GetHandle(), &dwStatus) != FALSE;
+    return m_bLinesReadable ? dwStatus : 0;
+}
+
+void CLineRelay::WatchLines()
+{
+    WatchLine(MS_CTS_ON, m_nLastCts, SETRTS, CLRRTS, WM_RELAY_CTS);
+    WatchLine(MS_DSR_ON, m_nLastDsr, SETDTR, CLRDTR, WM_RELAY_DSR);
 }
 
 void CLineRelay::WatchLine(DWORD dwBit, volatile int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage)
@@ -130,26 +187,69 @@ void CLineRelay::WatchLine(DWORD dwBit, volatile int& nLast, DWORD dwOn, DWORD d
     PostEvent(nMessage, static_cast<BYTE>(nState));
 }
 
-void CLineRelay::RelayOneByte()
+void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity)
 {
-    HANDLE hPort = GetHandle();
-    DWORD dwErrors = 0;
-    COMSTAT stat = {};
-    if (!ZEV::CommDriver().ClearCommError(hPort, &dwErrors, &stat)) {
-        GetLastError();
+    // Whatever else already waits in the driver goes in the same write.
+    pChunk[0] = byFirst;
+    DWORD dwSize = 1;
+    DWORD dwMore = Receive(dwCapacity - 1, pChunk + 1);
+    if (dwMore != ZEV::INVALID_SIZE)
+        dwSize += dwMore;
+    HandOver(pChunk, dwSize);
+}
+
+void CLineRelay::HandOver(const BYTE* pData, DWORD dwSize)
+{
+    DWORD dwDone = 0;
+    while (dwDone < dwSize) {
+        DWORD dwLeft = dwSize - dwDone;
+        DWORD dwSent = m_pPartner ? m_pPartner->Send(dwLeft, pData + dwDone) : ZEV::INVALID_SIZE;
+        // A closed or failing partner takes nothing: the bytes are only
+        // reported. A write that timed out (CTS flow control) gives up the
+        // byte it stuck at, which is not retried, as a single write would;
+        // the rest gets a write and a time-out of its own.
+        DWORD dwTaken = dwLeft;
+        if (dwSent != ZEV::INVALID_SIZE && dwSent < dwLeft)
+            dwTaken = dwSent + 1;
+        ReportData(pData + dwDone, dwTaken);
+        dwDone += dwTaken;
+    }
+}
+
+void CLineRelay::ReportData(const BYTE* pData, DWORD dwSize)
+{
+    if (dwSize == 1) {
+        PostEvent(WM_RELAY_DATA, pData[0]);
         return;
     }
-    if (stat.cbInQue == 0)
+    if (!m_eventThread.IsAlive())
         return;
-    BYTE byte = 0;
-    DWORD dwRead = 0;
-    if (!ReadPortFile(&dwRead, &byte, 1, hPort) || dwRead != 1)
+    // One message per chunk: the bytes wait in m_received, in order with
+    // the line messages posted before and after.
+    {
+        ZEV::CSyncLock lock(m_receivedLock);
+        m_received.insert(m_received.end(), pData, pData + dwSize);
+    }
+    if (m_eventThread.PostMessage(WM_RELAY_BLOCK, 0, static_cast<LPARAM>(dwSize)))
         return;
-    // Not retried: a byte the partner cannot take within its write
-    // time-out is lost on the line but still logged.
-    if (m_pPartner)
-        m_pPartner->Send(1, &byte);
-    PostEvent(WM_RELAY_DATA, byte);
+    ZEV::CSyncLock lock(m_receivedLock);
+    m_received.erase(m_received.end() - dwSize, m_received.end());
+}
+
+void CLineRelay::TakeBlock(DWORD dwSize)
+{
+    std::vector<BYTE> bytes;
+    {
+        ZEV::CSyncLock lock(m_receivedLock);
+        if (dwSize > m_received.size())
+            dwSize = static_cast<DWORD>(m_received.size());
+        bytes.assign(m_received.begin(), m_received.begin() + dwSize);
+        m_received.erase(m_received.begin(), m_received.begin() + dwSize);
+    }
+    if (!m_pListener)
+        return;
+    for (BYTE byte : bytes)
+        m_pListener->OnLineData(m_nIndex, 1, &byte);
 }
 
 void CLineRelay::DrivePartner(DWORD dwFunction)
@@ -166,6 +266,11 @@ void CLineRelay::PostEvent(UINT nMessage, BYTE nValue)
 
 BOOL CLineRelay::OnThreadMessage(UINT nMessage, WPARAM, LPARAM lParam)
 {
+    // Queued bytes are taken even without a listener, so that none pile up.
+    if (nMessage == WM_RELAY_BLOCK) {
+        TakeBlock(static_cast<DWORD>(lParam));
+        return TRUE;
+    }
     if (!m_pListener)
         return TRUE;
     switch (nMessage) {
@@ -180,6 +285,7 @@ BOOL CLineRelay::OnThreadMessage(UINT nMessage, WPARAM, LPARAM lParam)
         m_pListener->OnLineData(m_nIndex, 1, &byte);
         break;
     }
+
     default:
         break;
     }

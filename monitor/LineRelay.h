@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <deque>
+
 #include "monitor/LineListener.h"
 #include "serial/MessageThread.h"
 #include "serial/SerialPort.h"
@@ -12,12 +14,16 @@
 const UINT WM_RELAY_CTS = 0x8000;  // lParam: new CTS state, 0 or 1
 const UINT WM_RELAY_DSR = 0x8001;  // lParam: new DSR state, 0 or 1
 const UINT WM_RELAY_DATA = 0x8002; // lParam: the received byte
+// lParam: the number of received bytes (more than one) the receive thread
+// queued for the event thread, in order with the messages above.
+const UINT WM_RELAY_BLOCK = 0x8003;
 
-// One side of the relaying pair. Its receive thread polls the own port,
-// hands every byte to the partner port and mirrors the own CTS/DSR inputs
-// onto the partner's RTS/DTR outputs; its event thread turns what the
-// receive thread saw into listener calls, so that logging never holds up
-// the relay.
+// One side of the relaying pair. Its receive thread sleeps until the own
+// port has bytes or its lines change, hands every byte already received to
+// the partner port in one write and mirrors the own CTS/DSR inputs onto the
+// partner's RTS/DTR outputs; its event thread turns what the receive thread
+// saw into listener calls, one per byte, so that logging never holds up the
+// relay.
 class CLineRelay : public ZEV::CSerialPort,
                    public ZEV::IThreadRunner,
                    public ZEV::IThreadListener
@@ -33,7 +39,8 @@ public:
     void Close() override;
     BOOL OnCommSetting(HANDLE hPort, DCB* pDcb, COMMTIMEOUTS* pTimeouts) override;
 
-    // Receive thread body: one byte and one look at each line per pass.
+    // Receive thread body: each wake-up looks at CTS, then DSR, then relays
+    // what arrived.
     DWORD RelayLoop();
 
     // Own CTS input, read now; a failed read counts as off (IsDsrOn is the
@@ -61,11 +68,18 @@ public:
 
 private:
     DWORD ReadModemStatus();
+    void WatchLines();
     void WatchLine(DWORD dwBit, volatile int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage);
-    void RelayOneByte();
+    DWORD GetLineWait(bool bLineEvents) const;
+    void RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity);
+    void HandOver(const BYTE* pData, DWORD dwSize);
+    void ReportData(const BYTE* pData, DWORD dwSize);
+    void TakeBlock(DWORD dwSize);
     void DrivePartner(DWORD dwFunction);
     void PostEvent(UINT nMessage, BYTE nValue);
     void ForgetPartner(CLineRelay* pPartner);
+    void StartReceiving();
+    void StopReceiving();
 
     CLineRelay(const CLineRelay&) = delete;
     CLineRelay& operator=(const CLineRelay&) = delete;
@@ -78,6 +92,14 @@ private:
     // Written by the receive thread only; read by others once it settled.
     volatile int m_nLastCts;
     volatile int m_nLastDsr;
+    // The last status read succeeded: lines without events are then polled
+    // closely enough to follow a handshake.
+    bool m_bLinesReadable;
+    // Set to end the receive thread's wait at once.
+    HANDLE m_hWake;
+    // Bytes announced by WM_RELAY_BLOCK and not yet reported, oldest first.
+    std::deque<BYTE> m_received;
+    ZEV::CSyncSection m_receivedLock;
 
 public:
     // Hardware output flow control by CTS; the port settings dialog sets it

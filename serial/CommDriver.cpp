@@ -8,10 +8,10 @@ namespace {
 
 class CWin32CommDriver : public ICommDriver {
 public:
-    HANDLE OpenPort(const char* name) override
+    HANDLE OpenPort(const char* name, DWORD dwFlags) override
     {
         return ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+                             OPEN_EXISTING, dwFlags, NULL);
     }
     BOOL GetCommState(HANDLE h, DCB* p) override { return ::GetCommState(h, p); }
     BOOL SetCommState(HANDLE h, DCB* p) override { return ::SetCommState(h, p); }
@@ -23,16 +23,25 @@ public:
         return ::ClearCommError(h, pErr, pStat);
     }
     BOOL SetCommMask(HANDLE h, DWORD dw) override { return ::SetCommMask(h, dw); }
+    BOOL WaitCommEvent(HANDLE h, DWORD* pMask, OVERLAPPED* pOv) override
+    {
+        return ::WaitCommEvent(h, pMask, pOv);
+    }
     BOOL GetCommModemStatus(HANDLE h, DWORD* p) override { return ::GetCommModemStatus(h, p); }
     BOOL EscapeCommFunction(HANDLE h, DWORD dw) override { return ::EscapeCommFunction(h, dw); }
-    BOOL ReadFile(HANDLE h, void* p, DWORD n, DWORD* pRead) override
+    BOOL ReadFile(HANDLE h, void* p, DWORD n, DWORD* pRead, OVERLAPPED* pOv) override
     {
-        return ::ReadFile(h, p, n, pRead, NULL);
+        return ::ReadFile(h, p, n, pRead, pOv);
     }
-    BOOL WriteFile(HANDLE h, const void* p, DWORD n, DWORD* pWritten) override
+    BOOL WriteFile(HANDLE h, const void* p, DWORD n, DWORD* pWritten, OVERLAPPED* pOv) override
     {
-        return ::WriteFile(h, p, n, pWritten, NULL);
+        return ::WriteFile(h, p, n, pWritten, pOv);
     }
+    BOOL GetOverlappedResult(HANDLE h, OVERLAPPED* pOv, DWORD* pCount, BOOL bWait) override
+    {
+        return ::GetOverlappedResult(h, pOv, pCount, bWait);
+    }
+    BOOL CancelIoEx(HANDLE h, OVERLAPPED* pOv) override { return ::CancelIoEx(h, pOv); }
     BOOL CloseHandle(HANDLE h) override { return ::CloseHandle(h); }
 };
 

@@ -8,12 +8,18 @@ namespace ZEV {
 // interface, so that tests can put simulated devices behind the ports.
 // The default driver forwards each call to Win32 unchanged; failures set
 // the thread's last error as Win32 would.
+//
+// A port opened with FILE_FLAG_OVERLAPPED takes an OVERLAPPED (with an event)
+// on every read, write and event wait; such a call may answer no with
+// ERROR_IO_PENDING and finish later, signalling the event. Windows serialises
+// all calls on a handle opened without it: while one thread waits in a read,
+// another thread's write to the same port waits too.
 class ICommDriver {
 public:
     virtual ~ICommDriver();
     // CreateFileA(name, GENERIC_READ|GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-    //             FILE_ATTRIBUTE_NORMAL, NULL)
-    virtual HANDLE OpenPort(const char* name) = 0;
+    //             dwFlags, NULL)
+    virtual HANDLE OpenPort(const char* name, DWORD dwFlags = FILE_ATTRIBUTE_NORMAL) = 0;
     virtual BOOL GetCommState(HANDLE hPort, DCB* pDcb) = 0;
     virtual BOOL SetCommState(HANDLE hPort, DCB* pDcb) = 0;
     virtual BOOL GetCommTimeouts(HANDLE hPort, COMMTIMEOUTS* pTimeouts) = 0;
@@ -21,10 +27,16 @@ public:
     virtual BOOL PurgeComm(HANDLE hPort, DWORD dwFlags) = 0;
     virtual BOOL ClearCommError(HANDLE hPort, DWORD* pErrors, COMSTAT* pStat) = 0;
     virtual BOOL SetCommMask(HANDLE hPort, DWORD dwMask) = 0;
+    virtual BOOL WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped) = 0;
     virtual BOOL GetCommModemStatus(HANDLE hPort, DWORD* pStatus) = 0;
     virtual BOOL EscapeCommFunction(HANDLE hPort, DWORD dwFunc) = 0;
-    virtual BOOL ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead) = 0;
-    virtual BOOL WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten) = 0;
+    virtual BOOL ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead,
+                          OVERLAPPED* pOverlapped = nullptr) = 0;
+    virtual BOOL WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten,
+                           OVERLAPPED* pOverlapped = nullptr) = 0;
+    virtual BOOL GetOverlappedResult(HANDLE hPort, OVERLAPPED* pOverlapped, DWORD* pCount, BOOL bWait) = 0;
+    // Cancels pOverlapped's operation on the port (all of them for nullptr).
+    virtual BOOL CancelIoEx(HANDLE hPort, OVERLAPPED* pOverlapped) = 0;
     virtual BOOL CloseHandle(HANDLE hPort) = 0;
 };
 

@@ -12,6 +12,12 @@ namespace {
 const DWORD PURGE_ALL = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 const DWORD CHANNEL_ID_SERIAL = 0x01000000;
 const DWORD ERROR_SETTING_REFUSED = 21;
+// A read of bytes already queued ends at once; this only bounds a driver
+// that misbehaves.
+const DWORD READ_WAIT_LIMIT = 1000;
+// Beyond the write time-out, so that the driver's own time-out, which
+// reports what went out, normally ends a held write first.
+const DWORD WRITE_WAIT_MARGIN = 100;
 
 // DCB flag word bits cleared when the settings are applied: CTS and DSR
 // output flow, DTR control, DSR sensitivity, TX-continue-on-XOFF, XON/XOFF
@@ -62,7 +68,8 @@ CSerialPort::CSerialPort()
       m_nByteSize(7),
       m_dwParity(NOPARITY),
       m_dwStopBits(ONESTOPBIT),
-      m_bLinked(false)
+      m_bLinked(false),
+      m_timeouts()
 {
 }
 
@@ -138,6 +145,7 @@ DWORD CSerialPort::ApplySetting(HANDLE hPort)
         return ERROR_SETTING_REFUSED;
     if (!driver.SetCommState(hPort, &dcb) || !driver.SetCommTimeouts(hPort, &timeouts))
         return ::GetLastError();
+    m_timeouts = timeouts;
     return 0;
 }
 
@@ -274,12 +282,28 @@ BOOL CSerialPort::IsDsrOn()
 
 BOOL CSerialPort::OnCommSetting(HANDLE, DCB*, COMMTIMEOUTS*) { return TRUE; }
 
-HANDLE CSerialPort::CreatePortFile(const char* pszName) { return CommDriver().OpenPort(pszName); }
+HANDLE CSerialPort::CreatePortFile(const char* pszName)
+{
+    return CommDriver().OpenPort(pszName, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED);
+}
+
+DWORD CSerialPort::GetWriteWait(DWORD dwSize) const
+{
+    if (m_timeouts.WriteTotalTimeoutConstant == 0 && m_timeouts.WriteTotalTimeoutMultiplier == 0)
+        return INFINITE;
+    ULONGLONG qwWait = static_cast<ULONGLONG>(m_timeouts.WriteTotalTimeoutMultiplier) * dwSize
+                       + m_timeouts.WriteTotalTimeoutConstant + WRITE_WAIT_MARGIN;
+    return qwWait < INFINITE ? static_cast<DWORD>(qwWait) : INFINITE - 1;
+}
 
 BOOL CSerialPort::WritePortFile(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort)
 {
+    CSyncLock lock(m_writeLock);
+    if (!m_writeIo.IsReady())
+        return FALSE;
     DWORD dwWritten = 0;
-    if (!CommDriver().WriteFile(hPort, pData, dwSize, &dwWritten))
+    BOOL bStarted = CommDriver().WriteFile(hPort, pData, dwSize, &dwWritten, m_writeIo.Begin());
+    if (!m_writeIo.Finish(hPort, bStarted, GetWriteWait(dwSize), &dwWritten))
         return FALSE;
     *pdwWritten = dwWritten;
     return TRUE;
@@ -287,8 +311,12 @@ BOOL CSerialPort::WritePortFile(DWORD* pdwWritten, DWORD dwSize, const void* pDa
 
 BOOL CSerialPort::ReadPortFile(DWORD* pdwRead, void* pBuffer, DWORD dwSize, HANDLE hPort)
 {
+    CSyncLock lock(m_readLock);
+    if (!m_readIo.IsReady())
+        return FALSE;
     DWORD dwRead = 0;
-    if (!CommDriver().ReadFile(hPort, pBuffer, dwSize, &dwRead))
+    BOOL bStarted = CommDriver().ReadFile(hPort, pBuffer, dwSize, &dwRead, m_readIo.Begin());
+    if (!m_readIo.Finish(hPort, bStarted, READ_WAIT_LIMIT, &dwRead))
         return FALSE;
     *pdwRead = dwRead;
     return TRUE;

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "serial/CommChannel.h"
+#include "serial/OverlappedIo.h"
+#include "serial/SyncObject.h"
 
 namespace ZEV {
 
@@ -28,9 +30,16 @@ int GetPortNumber(const std::string& strPortName);
 
 // One RS-232C port: opens it by device name, puts the line settings into
 // the driver and offers a non-blocking receive and a bounded-time send.
-// It starts no thread, holds no lock and throws nothing; every device call
-// goes through CommDriver(). DTR and RTS are left switched off; a derived
-// class adds flow control through OnCommSetting.
+// It starts no thread and throws nothing; every device call goes through
+// CommDriver(). DTR and RTS are left switched off; a derived class adds flow
+// control through OnCommSetting.
+//
+// The port is opened for overlapped I/O: on a synchronous handle Windows
+// holds every write while another thread waits in a read of the same port,
+// and a relay reads one port while its partner writes to it. Reads and
+// writes still look synchronous to the caller: each waits for its own end,
+// bounded by the time-outs applied. Concurrent senders (or receivers) take
+// turns, since each direction has one OVERLAPPED.
 class CSerialPort : public ICommChannel {
 public:
     CSerialPort();
@@ -74,6 +83,7 @@ public:
 private:
     DWORD ApplySetting(HANDLE hPort);
     void NameChannel();
+    DWORD GetWriteWait(DWORD dwSize) const;
 
     std::string m_strChannelName;
     DWORD m_dwChannelId;
@@ -85,6 +95,12 @@ private:
     DWORD m_dwParity;
     DWORD m_dwStopBits;
     volatile bool m_bLinked;
+    // The time-outs last written to the driver; they bound the waits.
+    COMMTIMEOUTS m_timeouts;
+    COverlappedIo m_readIo;
+    COverlappedIo m_writeIo;
+    CSyncSection m_readLock;
+    CSyncSection m_writeLock;
 };
 
 } // namespace ZEV

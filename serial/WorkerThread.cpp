@@ -141,7 +141,9 @@ BOOL CWorkerThread::Stop(DWORD dwTimeout)
             m_pRunner->m_bCanRun = false;
             if (m_hThread == NULL || HasEnded(hThread))
                 break;
-            ::Sleep(POLL_INTERVAL);
+            // Each step ends early when the thread does, so a thread that
+            // stops at once is not waited for a whole step.
+            ::WaitForSingleObject(hThread, POLL_INTERVAL);
         }
         if (m_hThread != NULL && !HasEnded(hThread) && !::TerminateThread(hThread, 0))
             ::GetLastError();

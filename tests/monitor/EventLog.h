@@ -115,7 +115,7 @@ public:
     }
     ~CSimForwarder() override { ZEV::SetCommDriver(m_pPrevious); }
 
-    HANDLE OpenPort(const char* name) override { return m_sim.OpenPort(name); }
+    HANDLE OpenPort(const char* name, DWORD dwFlags) override { return m_sim.OpenPort(name, dwFlags); }
     BOOL GetCommState(HANDLE h, DCB* p) override { return m_sim.GetCommState(h, p); }
     BOOL SetCommState(HANDLE h, DCB* p) override { return m_sim.SetCommState(h, p); }
     BOOL GetCommTimeouts(HANDLE h, COMMTIMEOUTS* p) override { return m_sim.GetCommTimeouts(h, p); }
@@ -126,13 +126,22 @@ public:
         return m_sim.ClearCommError(h, pErr, pStat);
     }
     BOOL SetCommMask(HANDLE h, DWORD dw) override { return m_sim.SetCommMask(h, dw); }
+    BOOL WaitCommEvent(HANDLE h, DWORD* pMask, OVERLAPPED* pOv) override { return m_sim.WaitCommEvent(h, pMask, pOv); }
     BOOL GetCommModemStatus(HANDLE h, DWORD* p) override { return m_sim.GetCommModemStatus(h, p); }
     BOOL EscapeCommFunction(HANDLE h, DWORD dw) override { return m_sim.EscapeCommFunction(h, dw); }
-    BOOL ReadFile(HANDLE h, void* p, DWORD n, DWORD* pRead) override { return m_sim.ReadFile(h, p, n, pRead); }
-    BOOL WriteFile(HANDLE h, const void* p, DWORD n, DWORD* pWritten) override
+    BOOL ReadFile(HANDLE h, void* p, DWORD n, DWORD* pRead, OVERLAPPED* pOv) override
     {
-        return m_sim.WriteFile(h, p, n, pWritten);
+        return m_sim.ReadFile(h, p, n, pRead, pOv);
     }
+    BOOL WriteFile(HANDLE h, const void* p, DWORD n, DWORD* pWritten, OVERLAPPED* pOv) override
+    {
+        return m_sim.WriteFile(h, p, n, pWritten, pOv);
+    }
+    BOOL GetOverlappedResult(HANDLE h, OVERLAPPED* pOv, DWORD* pCount, BOOL bWait) override
+    {
+        return m_sim.GetOverlappedResult(h, pOv, pCount, bWait);
+    }
+    BOOL CancelIoEx(HANDLE h, OVERLAPPED* pOv) override { return m_sim.CancelIoEx(h, pOv); }
     BOOL CloseHandle(HANDLE h) override { return m_sim.CloseHandle(h); }
 
 protected:
@@ -204,8 +213,8 @@ private:
     std::vector<std::string> m_calls;
 };
 
-// Raises both lines of device 1 at one moment between two receive passes of
-// port1: inside its queue check, which follows both status reads.
+// Raises both lines of device 1 at one moment, between two looks of port1's
+// receive thread at its lines.
 class CLineFlipper : public CSimForwarder
 {
 public:
@@ -218,13 +227,13 @@ public:
     void Arm() { InterlockedExchange(&m_nArmed, 1); }
     bool IsDone() const { return m_nArmed == 0; }
 
-    BOOL ClearCommError(HANDLE h, DWORD* pErr, COMSTAT* pStat) override
+    BOOL GetCommModemStatus(HANDLE h, DWORD* pStatus) override
     {
         if (PortOf(h) == "1" && InterlockedCompareExchange(&m_nArmed, 0, 1) == 1) {
             m_sim.SetDeviceRts(0, true);
             m_sim.SetDeviceDtr(0, true);
         }
-        return m_sim.ClearCommError(h, pErr, pStat);
+        return m_sim.GetCommModemStatus(h, pStatus);
     }
 
 private:

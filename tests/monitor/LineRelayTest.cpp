@@ -280,6 +280,76 @@ TEST_F(RelayTest, PrimingSetsOutputsFromThePartnersInputsInOrderAndReportsNothin
     EXPECT_EQ((std::vector<std::string>{"C1:0", "S1:1", "D1:F1"}), m_log.Of(1));
 }
 
+// Wall-clock time of one action, in ms.
+template <class F>
+DWORD Elapsed(F action)
+{
+    DWORD dwStart = GetTickCount();
+    action();
+    return GetTickCount() - dwStart;
+}
+
+TEST_F(RelayTest, IdleLineChangesReachThePartnerPromptlyWithAndWithoutLineEvents)
+{
+    // Without line events (a pty under Wine) the lines are polled instead.
+    for (bool bEvents : {true, false}) {
+        m_sim.SetFault(0, CSimPortPair::SIM_NO_LINE_EVENTS, !bEvents);
+        OpenBoth();
+        std::vector<DWORD> delays;
+        for (int i = 0; i < 10; ++i) {
+            bool bOn = i % 2 == 0;
+            delays.push_back(Elapsed([&] {
+                m_sim.SetDeviceRts(0, bOn);
+                EXPECT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetPortRts(1) == bOn; }, WAIT));
+            }));
+        }
+        std::sort(delays.begin(), delays.end());
+        // Generous for a busy machine; a relay that waited for traffic, or
+        // polled its lines rarely, takes far longer.
+        EXPECT_LT(delays[5], 25u) << "line events " << bEvents;
+        m_port1.Close();
+        m_port2.Close();
+    }
+}
+
+TEST_F(RelayTest, ClosingAnIdlePortStopsItsReceiveThreadAtOnce)
+{
+    OpenBoth();
+    DWORD dwClose = Elapsed([&] { m_port1.Close(); });
+    EXPECT_FALSE(m_port1.IsReceiving());
+    EXPECT_LT(dwClose, 250u);
+}
+
+TEST_F(RelayTest, FloodsBothWaysAtOnceArriveWholeAndAreReportedByteByByteInOrder)
+{
+    OpenBoth();
+    // The port is overlapped: on Windows (and in the sim) a synchronous
+    // handle would hold the partner's writes while this side waits to read.
+    EXPECT_TRUE(m_sim.IsPortOverlapped(0));
+    EXPECT_TRUE(m_sim.IsPortOverlapped(1));
+    std::string strTo2;
+    std::string strTo1;
+    for (int i = 0; i < 20000; ++i) {
+        strTo2.push_back(static_cast<char>(i * 7 + i / 256));
+        strTo1.push_back(static_cast<char>(i * 13 + 1));
+    }
+    for (size_t nAt = 0; nAt < strTo2.size(); nAt += 500) {
+        m_sim.DeviceSend(0, strTo2.substr(nAt, 500));
+        m_sim.DeviceSend(1, strTo1.substr(nAt, 500));
+    }
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(1, strTo2.size(), WAIT));
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(0, strTo1.size(), WAIT));
+    EXPECT_EQ(strTo2, m_sim.GetDeviceBytes(1));
+    EXPECT_EQ(strTo1, m_sim.GetDeviceBytes(0));
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(-1, 'D') == 2 * strTo2.size(); }, WAIT));
+    std::vector<std::string> reported = m_log.Of(0, 'D');
+    for (size_t i = 0; i < strTo2.size(); ++i) {
+        char text[8];
+        snprintf(text, sizeof(text), "D0:%02X", static_cast<BYTE>(strTo2[i]));
+        ASSERT_EQ(text, reported[i]) << "byte " << i;
+    }
+}
+
 class RelayLifetimeTest : public ::testing::Test
 {
 protected:

@@ -65,3 +65,39 @@ TEST_F(SimPortPairTest, PollingThreadsRelayingBothWaysLoseNothing)
     EXPECT_EQ(strTo1, m_sim.GetDeviceBytes(1));
     EXPECT_EQ(strTo0, m_sim.GetDeviceBytes(0));
 }
+
+TEST(SimPortPairHandles, ASynchronousHandleHoldsAWriteWhileAReadWaitsAndAnOverlappedOneDoesNot)
+{
+    for (bool bOverlapped : {false, true}) {
+        CSimPortPair sim;
+        HANDLE h = sim.OpenPort("\\\\.\\COM1", bOverlapped ? FILE_FLAG_OVERLAPPED : FILE_ATTRIBUTE_NORMAL);
+        // A read that waits up to 400 ms for its first byte.
+        COMMTIMEOUTS timeouts = {MAXDWORD, MAXDWORD, 400, 0, 0};
+        sim.SetCommTimeouts(h, &timeouts);
+        OVERLAPPED ovRead = {};
+        ovRead.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+        BYTE by = 0;
+        DWORD dwRead = 0;
+        std::thread reader([&] { sim.ReadFile(h, &by, 1, &dwRead, &ovRead); });
+        ASSERT_TRUE(sim.WaitUntil([&] { return sim.GetCallCount(CSimPortPair::SIM_READ) == 1; }, 5000));
+        OVERLAPPED ovWrite = {};
+        ovWrite.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+        DWORD dwWritten = 0;
+        DWORD dwStart = GetTickCount();
+        EXPECT_TRUE(sim.WriteFile(h, "x", 1, &dwWritten, &ovWrite));
+        DWORD dwWrite = GetTickCount() - dwStart;
+        reader.join();
+        if (bOverlapped) {
+            EXPECT_LT(dwWrite, 200u);
+            sim.CancelIoEx(h, &ovRead);
+            EXPECT_FALSE(sim.GetOverlappedResult(h, &ovRead, &dwRead, TRUE));
+            EXPECT_EQ(static_cast<DWORD>(ERROR_OPERATION_ABORTED), GetLastError());
+        } else {
+            EXPECT_GE(dwWrite, 250u);
+        }
+        EXPECT_EQ("x", sim.GetDeviceBytes(0));
+        CloseHandle(ovRead.hEvent);
+        CloseHandle(ovWrite.hEvent);
+        sim.CloseHandle(h);
+    }
+}

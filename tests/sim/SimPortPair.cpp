@@ -5,7 +5,10 @@
 
 namespace {
 
-typedef std::chrono::steady_clock TClock;
+// What an OVERLAPPED's Internal holds while its operation runs; once done
+// the sim keeps the Win32 error there (0 = success).
+const ULONG_PTR SIM_PENDING = 0x103;
+const DWORD LINE_EVENTS = EV_CTS | EV_DSR;
 
 // A driver's usual answer before anything was set: 9600 8N1, binary mode,
 // DTR and RTS raised by the driver.
@@ -35,15 +38,72 @@ bool SameName(const std::string& a, const char* b)
 } // namespace
 
 CSimPortPair::CSimPortPair(const char* pszName0, const char* pszName1)
-    : m_dwCalls(), m_dwNextHandle(0x5100), m_bInstalled(false), m_pPrevious(nullptr)
+    : m_bStopClock(false), m_dwCalls(), m_dwNextHandle(0x5100), m_bInstalled(false), m_pPrevious(nullptr)
 {
     m_ports[0].strName = pszName0 ? pszName0 : "";
     m_ports[1].strName = pszName1 ? pszName1 : "";
     for (TSimPort& port : m_ports)
         port.dcb = DefaultDcb();
+    m_clock = std::thread([this] { ClockLoop(); });
 }
 
-CSimPortPair::~CSimPortPair() { Uninstall(); }
+CSimPortPair::~CSimPortPair()
+{
+    Uninstall();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStopClock = true;
+        m_changed.notify_all();
+    }
+    m_clock.join();
+}
+
+// Ends the operations whose time-out ran out.
+void CSimPortPair::ClockLoop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_bStopClock) {
+        Progress();
+        TClock::time_point next = TClock::now() + std::chrono::milliseconds(50);
+        for (const TPendingOp& op : m_ops) {
+            if (!op.bDone && op.bHasDeadline && op.deadline < next)
+                next = op.deadline;
+        }
+        m_changed.wait_until(lock, next);
+    }
+}
+
+// Windows lets one call at a time work on a handle opened without
+// FILE_FLAG_OVERLAPPED; the others wait for it, whichever thread they are on.
+class CSimPortPair::CSyncTurn {
+public:
+    CSyncTurn(CSimPortPair& sim, std::unique_lock<std::mutex>& lock, TSimPort*& pPort, HANDLE hPort)
+        : m_sim(sim), m_pPort(nullptr), m_hPort(hPort)
+    {
+        if (pPort == nullptr || pPort->bOverlapped)
+            return;
+        TSimPort& port = *pPort;
+        sim.m_changed.wait(lock, [&] { return !port.bSyncBusy || port.hOpen != hPort; });
+        if (port.hOpen != hPort) {
+            pPort = nullptr;
+            return;
+        }
+        port.bSyncBusy = true;
+        m_pPort = pPort;
+    }
+    ~CSyncTurn()
+    {
+        if (m_pPort == nullptr || m_pPort->hOpen != m_hPort)
+            return;
+        m_pPort->bSyncBusy = false;
+        m_sim.m_changed.notify_all();
+    }
+
+private:
+    CSimPortPair& m_sim;
+    TSimPort* m_pPort;
+    HANDLE m_hPort;
+};
 
 void CSimPortPair::Install()
 {
@@ -65,13 +125,24 @@ CSimPortPair::TSimPort& CSimPortPair::Port(int nPort) { return m_ports[nPort & 1
 
 const CSimPortPair::TSimPort& CSimPortPair::Port(int nPort) const { return m_ports[nPort & 1]; }
 
-BOOL CSimPortPair::Finish(DWORD dwError)
-{
-    if (dwError == ERROR_SUCCESS)
-        return TRUE;
-    ::SetLastError(dwError);
-    return FALSE;
-}
+// The last error is set once the lock and the handle's turn are released:
+// releasing them may touch it.
+class CSimPortPair::CErrorOnExit {
+public:
+    ~CErrorOnExit()
+    {
+        if (m_dwError != ERROR_SUCCESS)
+            ::SetLastError(m_dwError);
+    }
+    BOOL Set(DWORD dwError)
+    {
+        m_dwError = dwError;
+        return dwError == ERROR_SUCCESS ? TRUE : FALSE;
+    }
+
+private:
+    DWORD m_dwError = ERROR_SUCCESS;
+};
 
 CSimPortPair::TSimPort* CSimPortPair::Find(HANDLE hPort, ESimCall call)
 {
@@ -92,6 +163,9 @@ void CSimPortPair::DeviceSend(int nPort, const void* pData, DWORD dwSize)
     const BYTE* p = static_cast<const BYTE*>(pData);
     std::lock_guard<std::mutex> lock(m_mutex);
     Port(nPort).rxQueue.insert(Port(nPort).rxQueue.end(), p, p + dwSize);
+    if (dwSize > 0)
+        NoteEvent(Port(nPort), EV_RXCHAR);
+    Progress();
     m_changed.notify_all();
 }
 
@@ -124,14 +198,20 @@ bool CSimPortPair::WaitForDeviceBytes(int nPort, size_t nCount, DWORD dwTimeout)
 void CSimPortPair::SetDeviceRts(int nPort, bool bOn)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (Port(nPort).bDeviceRts != bOn)
+        NoteEvent(Port(nPort), EV_CTS);
     Port(nPort).bDeviceRts = bOn;
+    Progress();
     m_changed.notify_all();
 }
 
 void CSimPortPair::SetDeviceDtr(int nPort, bool bOn)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (Port(nPort).bDeviceDtr != bOn)
+        NoteEvent(Port(nPort), EV_DSR);
     Port(nPort).bDeviceDtr = bOn;
+    Progress();
     m_changed.notify_all();
 }
 
@@ -204,6 +284,12 @@ bool CSimPortPair::IsPortOpen(int nPort) const
     return Port(nPort).hOpen != NULL;
 }
 
+bool CSimPortPair::IsPortOverlapped(int nPort) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Port(nPort).hOpen != NULL && Port(nPort).bOverlapped;
+}
+
 HANDLE CSimPortPair::GetOpenHandle(int nPort) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -260,9 +346,136 @@ bool CSimPortPair::WaitUntil(const std::function<bool()>& pred, DWORD dwTimeout)
     }
 }
 
+// --- pending operations ---
+
+void CSimPortPair::NoteEvent(TSimPort& port, DWORD dwEvent)
+{
+    // Events outside the mask are not kept, as with a real driver.
+    port.dwEventsSeen |= dwEvent & port.dwEventMask;
+}
+
+DWORD CSimPortPair::TakeReadable(TSimPort& port, BYTE* pBuffer, DWORD dwSize)
+{
+    DWORD dwCount = 0;
+    while (dwCount < dwSize && !port.rxQueue.empty()) {
+        pBuffer[dwCount++] = port.rxQueue.front();
+        port.rxQueue.pop_front();
+    }
+    return dwCount;
+}
+
+void CSimPortPair::Complete(TPendingOp& op, DWORD dwError, DWORD dwCount)
+{
+    op.bDone = true;
+    op.dwError = dwError;
+    op.dwCount = dwCount;
+    if (op.pOverlapped != nullptr) {
+        op.pOverlapped->Internal = dwError;
+        op.pOverlapped->InternalHigh = dwCount;
+        if (op.pOverlapped->hEvent != NULL)
+            ::SetEvent(op.pOverlapped->hEvent);
+    }
+    m_changed.notify_all();
+}
+
+bool CSimPortPair::TryFinish(TPendingOp& op)
+{
+    TSimPort& port = m_ports[op.nPort];
+    bool bTimedOut = op.bHasDeadline && TClock::now() >= op.deadline;
+    switch (op.kind) {
+    case OP_READ: {
+        size_t nQueued = port.rxQueue.size();
+        bool bEnough = op.bFirstByte ? nQueued > 0 : nQueued >= op.dwSize;
+        if (!bEnough && !bTimedOut)
+            return false;
+        Complete(op, ERROR_SUCCESS, TakeReadable(port, op.pBuffer, op.dwSize));
+        return true;
+    }
+    case OP_WRITE: {
+        bool bMayGo = !port.dcb.fOutxCtsFlow || port.bDeviceRts;
+        if (!bMayGo && !bTimedOut)
+            return false;
+        // A write that timed out succeeds having written nothing.
+        DWORD dwCount = bMayGo ? op.dwSize : 0;
+        if (dwCount > port.dwWriteLimit)
+            dwCount = port.dwWriteLimit;
+        port.strDeviceBytes.append(op.strData, 0, dwCount);
+        Complete(op, ERROR_SUCCESS, dwCount);
+        return true;
+    }
+    case OP_WAIT_EVENT: {
+        DWORD dwEvents = port.dwEventsSeen & port.dwEventMask;
+        if (dwEvents == 0)
+            return false;
+        port.dwEventsSeen &= ~dwEvents;
+        *op.pMask = dwEvents;
+        Complete(op, ERROR_SUCCESS, 0);
+        return true;
+    }
+    }
+    return false;
+}
+
+void CSimPortPair::Progress()
+{
+    for (auto it = m_ops.begin(); it != m_ops.end();) {
+        if (!it->bDone)
+            TryFinish(*it);
+        // Synchronous callers take their own result and erase it.
+        if (it->bDone && it->pOverlapped != nullptr)
+            it = m_ops.erase(it);
+        else
+            ++it;
+    }
+}
+
+void CSimPortPair::AbortOps(int nPort, bool bReads, bool bWrites, bool bWaits)
+{
+    for (TPendingOp& op : m_ops) {
+        if (op.bDone || op.nPort != nPort)
+            continue;
+        bool bAbort = (op.kind == OP_READ && bReads) || (op.kind == OP_WRITE && bWrites)
+                      || (op.kind == OP_WAIT_EVENT && bWaits);
+        if (bAbort)
+            Complete(op, ERROR_OPERATION_ABORTED, 0);
+    }
+    Progress();
+}
+
+BOOL CSimPortPair::Submit(std::unique_lock<std::mutex>& lock, CErrorOnExit& error, TSimPort& port, TPendingOp op,
+                          DWORD* pCount)
+{
+    op.nPort = IndexOf(port);
+    op.bDone = false;
+    if (op.pOverlapped != nullptr) {
+        op.pOverlapped->Internal = SIM_PENDING;
+        op.pOverlapped->InternalHigh = 0;
+        if (op.pOverlapped->hEvent != NULL)
+            ::ResetEvent(op.pOverlapped->hEvent);
+    }
+    if (TryFinish(op)) {
+        if (pCount != nullptr)
+            *pCount = op.dwCount;
+        return error.Set(op.dwError);
+    }
+    if (op.pOverlapped != nullptr) {
+        m_ops.push_back(op);
+        m_changed.notify_all();
+        return error.Set(ERROR_IO_PENDING);
+    }
+    auto it = m_ops.insert(m_ops.end(), op);
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return it->bDone; });
+    DWORD dwError = it->dwError;
+    if (pCount != nullptr)
+        *pCount = it->dwCount;
+    m_ops.erase(it);
+    return error.Set(dwError);
+}
+
 // --- ICommDriver ---
 
-HANDLE CSimPortPair::OpenPort(const char* name)
+HANDLE CSimPortPair::OpenPort(const char* name, DWORD dwFlags)
 {
     DWORD dwError = ERROR_FILE_NOT_FOUND;
     HANDLE hPort = INVALID_HANDLE_VALUE;
@@ -284,6 +497,10 @@ HANDLE CSimPortPair::OpenPort(const char* name)
             } else {
                 m_dwNextHandle += 4;
                 port.hOpen = reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(m_dwNextHandle));
+                port.bOverlapped = (dwFlags & FILE_FLAG_OVERLAPPED) != 0;
+                port.bSyncBusy = false;
+                port.dwEventMask = 0;
+                port.dwEventsSeen = 0;
                 hPort = port.hOpen;
                 dwError = ERROR_SUCCESS;
                 m_changed.notify_all();
@@ -297,16 +514,14 @@ HANDLE CSimPortPair::OpenPort(const char* name)
 
 BOOL CSimPortPair::GetCommState(HANDLE hPort, DCB* pDcb)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_GET_STATE);
-        if (pPort == nullptr)
-            dwError = ERROR_INVALID_HANDLE;
-        else
-            *pDcb = pPort->dcb;
-    }
-    return Finish(dwError);
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_GET_STATE);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    *pDcb = pPort->dcb;
+    return TRUE;
 }
 
 void CSimPortPair::ApplyLineControl(TSimPort& port)
@@ -323,234 +538,263 @@ void CSimPortPair::ApplyLineControl(TSimPort& port)
 
 BOOL CSimPortPair::SetCommState(HANDLE hPort, DCB* pDcb)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_SET_STATE);
-        if (pPort == nullptr) {
-            dwError = ERROR_INVALID_HANDLE;
-        } else if (pPort->bFaults[SIM_STATE_REFUSED]) {
-            dwError = ERROR_INVALID_PARAMETER;
-        } else {
-            pPort->dcb = *pDcb;
-            ApplyLineControl(*pPort);
-            m_changed.notify_all();
-        }
-    }
-    return Finish(dwError);
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_SET_STATE);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    if (pPort->bFaults[SIM_STATE_REFUSED])
+        return error.Set(ERROR_INVALID_PARAMETER);
+    pPort->dcb = *pDcb;
+    ApplyLineControl(*pPort);
+    // A write held for CTS may go now that flow control is off.
+    Progress();
+    m_changed.notify_all();
+    return TRUE;
 }
 
 BOOL CSimPortPair::GetCommTimeouts(HANDLE hPort, COMMTIMEOUTS* pTimeouts)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_GET_TIMEOUTS);
-        if (pPort == nullptr)
-            dwError = ERROR_INVALID_HANDLE;
-        else
-            *pTimeouts = pPort->timeouts;
-    }
-    return Finish(dwError);
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_GET_TIMEOUTS);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    *pTimeouts = pPort->timeouts;
+    return TRUE;
 }
 
 BOOL CSimPortPair::SetCommTimeouts(HANDLE hPort, COMMTIMEOUTS* pTimeouts)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_SET_TIMEOUTS);
-        if (pPort == nullptr)
-            dwError = ERROR_INVALID_HANDLE;
-        else
-            pPort->timeouts = *pTimeouts;
-    }
-    return Finish(dwError);
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_SET_TIMEOUTS);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    pPort->timeouts = *pTimeouts;
+    return TRUE;
 }
 
 BOOL CSimPortPair::PurgeComm(HANDLE hPort, DWORD dwFlags)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_PURGE);
-        if (pPort == nullptr) {
-            dwError = ERROR_INVALID_HANDLE;
-        } else {
-            pPort->purges.push_back(dwFlags);
-            if (dwFlags & PURGE_RXCLEAR)
-                pPort->rxQueue.clear();
-            if (dwFlags & PURGE_TXABORT)
-                ++pPort->dwAbortGeneration;
-            m_changed.notify_all();
-        }
-    }
-    return Finish(dwError);
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_PURGE);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    pPort->purges.push_back(dwFlags);
+    if (dwFlags & PURGE_RXCLEAR)
+        pPort->rxQueue.clear();
+    AbortOps(IndexOf(*pPort), (dwFlags & PURGE_RXABORT) != 0, (dwFlags & PURGE_TXABORT) != 0, false);
+    m_changed.notify_all();
+    return TRUE;
 }
 
 BOOL CSimPortPair::ClearCommError(HANDLE hPort, DWORD* pErrors, COMSTAT* pStat)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_CLEAR_ERROR);
-        if (pPort == nullptr) {
-            dwError = ERROR_INVALID_HANDLE;
-        } else if (pPort->bFaults[SIM_QUEUE_UNREADABLE]) {
-            dwError = ERROR_GEN_FAILURE;
-        } else {
-            if (pErrors != nullptr)
-                *pErrors = 0;
-            if (pStat != nullptr) {
-                memset(pStat, 0, sizeof(*pStat));
-                pStat->cbInQue = static_cast<DWORD>(pPort->rxQueue.size());
-            }
-        }
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_CLEAR_ERROR);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    if (pPort->bFaults[SIM_QUEUE_UNREADABLE])
+        return error.Set(ERROR_GEN_FAILURE);
+    if (pErrors != nullptr)
+        *pErrors = 0;
+    if (pStat != nullptr) {
+        memset(pStat, 0, sizeof(*pStat));
+        pStat->cbInQue = static_cast<DWORD>(pPort->rxQueue.size());
     }
-    return Finish(dwError);
+    return TRUE;
 }
 
-BOOL CSimPortPair::SetCommMask(HANDLE hPort, DWORD)
+BOOL CSimPortPair::SetCommMask(HANDLE hPort, DWORD dwMask)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (Find(hPort, SIM_SET_MASK) == nullptr)
-            dwError = ERROR_INVALID_HANDLE;
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_SET_MASK);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    pPort->dwEventMask = dwMask;
+    pPort->dwEventsSeen = 0;
+    // A new mask ends a waiting event wait with no event.
+    for (TPendingOp& op : m_ops) {
+        if (!op.bDone && op.kind == OP_WAIT_EVENT && op.nPort == IndexOf(*pPort)) {
+            *op.pMask = 0;
+            Complete(op, ERROR_SUCCESS, 0);
+        }
     }
-    return Finish(dwError);
+    Progress();
+    return TRUE;
+}
+
+BOOL CSimPortPair::WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped)
+{
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_WAIT_EVENT);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    if (pPort->bFaults[SIM_NO_LINE_EVENTS] && (pPort->dwEventMask & LINE_EVENTS) != 0)
+        return error.Set(ERROR_NOT_SUPPORTED);
+    if (pPort->dwEventMask == 0 || (pOverlapped == nullptr && pPort->bOverlapped))
+        return error.Set(ERROR_INVALID_PARAMETER);
+    for (const TPendingOp& op : m_ops) {
+        if (!op.bDone && op.kind == OP_WAIT_EVENT && op.nPort == IndexOf(*pPort))
+            return error.Set(ERROR_INVALID_PARAMETER);
+    }
+    TPendingOp op = {};
+    op.kind = OP_WAIT_EVENT;
+    op.pOverlapped = pPort->bOverlapped ? pOverlapped : nullptr;
+    op.pMask = pMask;
+    return Submit(lock, error, *pPort, op, nullptr);
 }
 
 BOOL CSimPortPair::GetCommModemStatus(HANDLE hPort, DWORD* pStatus)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_MODEM_STATUS);
-        if (pPort == nullptr) {
-            dwError = ERROR_INVALID_HANDLE;
-        } else if (pPort->bFaults[SIM_STATUS_UNREADABLE]) {
-            dwError = ERROR_GEN_FAILURE;
-        } else {
-            *pStatus = (pPort->bDeviceRts ? MS_CTS_ON : 0) | (pPort->bDeviceDtr ? MS_DSR_ON : 0);
-        }
-    }
-    return Finish(dwError);
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_MODEM_STATUS);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    if (pPort->bFaults[SIM_STATUS_UNREADABLE])
+        return error.Set(ERROR_GEN_FAILURE);
+    *pStatus = (pPort->bDeviceRts ? MS_CTS_ON : 0) | (pPort->bDeviceDtr ? MS_DSR_ON : 0);
+    return TRUE;
 }
 
 BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_ESCAPE);
-        if (pPort == nullptr) {
-            dwError = ERROR_INVALID_HANDLE;
-        } else {
-            pPort->escapes.push_back(dwFunc);
-            switch (dwFunc) {
-            case SETRTS: pPort->bPortRts = true; break;
-            case CLRRTS: pPort->bPortRts = false; break;
-            case SETDTR: pPort->bPortDtr = true; break;
-            case CLRDTR: pPort->bPortDtr = false; break;
-            default: break;
-            }
-            m_changed.notify_all();
-        }
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_ESCAPE);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    pPort->escapes.push_back(dwFunc);
+    switch (dwFunc) {
+    case SETRTS: pPort->bPortRts = true; break;
+    case CLRRTS: pPort->bPortRts = false; break;
+    case SETDTR: pPort->bPortDtr = true; break;
+    case CLRDTR: pPort->bPortDtr = false; break;
+    default: break;
     }
-    return Finish(dwError);
+    m_changed.notify_all();
+    return TRUE;
 }
 
-BOOL CSimPortPair::ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead)
+BOOL CSimPortPair::ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead, OVERLAPPED* pOverlapped)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_READ);
-        if (pPort == nullptr) {
-            dwError = ERROR_INVALID_HANDLE;
-        } else if (pPort->bFaults[SIM_READ_FAILS]) {
-            dwError = ERROR_GEN_FAILURE;
-        } else {
-            DWORD dwCount = 0;
-            BYTE* pOut = static_cast<BYTE*>(pBuffer);
-            while (dwCount < dwSize && !pPort->rxQueue.empty()) {
-                pOut[dwCount++] = pPort->rxQueue.front();
-                pPort->rxQueue.pop_front();
-            }
-            *pRead = dwCount;
-            if (dwCount > 0)
-                m_changed.notify_all();
-        }
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_READ);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    if (pPort->bFaults[SIM_READ_FAILS])
+        return error.Set(ERROR_GEN_FAILURE);
+    if (pOverlapped == nullptr && pPort->bOverlapped)
+        return error.Set(ERROR_INVALID_PARAMETER);
+    const COMMTIMEOUTS& t = pPort->timeouts;
+    TPendingOp op = {};
+    op.kind = OP_READ;
+    op.pOverlapped = pPort->bOverlapped ? pOverlapped : nullptr;
+    op.pBuffer = static_cast<BYTE*>(pBuffer);
+    op.dwSize = dwSize;
+    DWORD dwWait = 0;
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0) {
+        op.bHasDeadline = true; // what is there, at once
+    } else if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD
+               && t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != MAXDWORD) {
+        op.bFirstByte = true;
+        op.bHasDeadline = true;
+        dwWait = t.ReadTotalTimeoutConstant;
+    } else {
+        dwWait = t.ReadTotalTimeoutMultiplier * dwSize + t.ReadTotalTimeoutConstant;
+        op.bHasDeadline = dwWait != 0;
     }
-    return Finish(dwError);
+    op.deadline = TClock::now() + std::chrono::milliseconds(dwWait);
+    return Submit(lock, error, *pPort, op, pRead);
 }
 
-// Waits while CTS flow control holds the output back. Answers
-// ERROR_SUCCESS when the bytes may go, ERROR_TIMEOUT when the write
-// time-out ran out first, ERROR_OPERATION_ABORTED when the write was
-// cancelled by a close or a TX abort.
-DWORD CSimPortPair::HoldForCts(std::unique_lock<std::mutex>& lock, TSimPort& port, DWORD dwSize)
+BOOL CSimPortPair::WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten,
+                             OVERLAPPED* pOverlapped)
 {
-    if (!port.dcb.fOutxCtsFlow || port.bDeviceRts)
-        return ERROR_SUCCESS;
-    DWORD dwGeneration = port.dwAbortGeneration;
-    HANDLE hPort = port.hOpen;
-    auto bReleased = [&] {
-        return port.bDeviceRts || port.dwAbortGeneration != dwGeneration || port.hOpen != hPort;
-    };
-    DWORD dwLimit = port.timeouts.WriteTotalTimeoutConstant
-                    + port.timeouts.WriteTotalTimeoutMultiplier * dwSize;
-    if (dwLimit == 0 && port.timeouts.WriteTotalTimeoutMultiplier == 0)
-        m_changed.wait(lock, bReleased);
-    else if (!m_changed.wait_for(lock, std::chrono::milliseconds(dwLimit), bReleased))
-        return ERROR_TIMEOUT;
-    if (port.dwAbortGeneration != dwGeneration || port.hOpen != hPort)
-        return ERROR_OPERATION_ABORTED;
-    return ERROR_SUCCESS;
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_WRITE);
+    CSyncTurn turn(*this, lock, pPort, hPort);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    if (pPort->bFaults[SIM_WRITE_FAILS])
+        return error.Set(ERROR_GEN_FAILURE);
+    if (pOverlapped == nullptr && pPort->bOverlapped)
+        return error.Set(ERROR_INVALID_PARAMETER);
+    const COMMTIMEOUTS& t = pPort->timeouts;
+    TPendingOp op = {};
+    op.kind = OP_WRITE;
+    op.pOverlapped = pPort->bOverlapped ? pOverlapped : nullptr;
+    op.strData.assign(static_cast<const char*>(pData), dwSize);
+    op.dwSize = dwSize;
+    DWORD dwWait = t.WriteTotalTimeoutConstant + t.WriteTotalTimeoutMultiplier * dwSize;
+    op.bHasDeadline = dwWait != 0;
+    op.deadline = TClock::now() + std::chrono::milliseconds(dwWait);
+    return Submit(lock, error, *pPort, op, pWritten);
 }
 
-BOOL CSimPortPair::WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten)
+BOOL CSimPortPair::GetOverlappedResult(HANDLE hPort, OVERLAPPED* pOverlapped, DWORD* pCount, BOOL bWait)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_WRITE);
-        if (pPort == nullptr) {
-            dwError = ERROR_INVALID_HANDLE;
-        } else if (pPort->bFaults[SIM_WRITE_FAILS]) {
-            dwError = ERROR_GEN_FAILURE;
-        } else {
-            DWORD dwHold = HoldForCts(lock, *pPort, dwSize);
-            if (dwHold == ERROR_OPERATION_ABORTED) {
-                dwError = dwHold;
-            } else {
-                // A write that timed out succeeds having written nothing.
-                DWORD dwCount = dwHold == ERROR_TIMEOUT ? 0 : dwSize;
-                if (dwCount > pPort->dwWriteLimit)
-                    dwCount = pPort->dwWriteLimit;
-                pPort->strDeviceBytes.append(static_cast<const char*>(pData), dwCount);
-                *pWritten = dwCount;
-                m_changed.notify_all();
-            }
-        }
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    // The handle is not needed once the operation started (it may be closed
+    // by now), as on Windows; it is only counted.
+    Find(hPort, SIM_OVERLAPPED_RESULT);
+    if (pOverlapped->Internal == SIM_PENDING && !bWait)
+        return error.Set(ERROR_IO_INCOMPLETE);
+    m_changed.wait(lock, [&] { return pOverlapped->Internal != SIM_PENDING; });
+    *pCount = static_cast<DWORD>(pOverlapped->InternalHigh);
+    return error.Set(static_cast<DWORD>(pOverlapped->Internal));
+}
+
+BOOL CSimPortPair::CancelIoEx(HANDLE hPort, OVERLAPPED* pOverlapped)
+{
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_CANCEL);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    bool bFound = false;
+    for (TPendingOp& op : m_ops) {
+        if (op.bDone || op.nPort != IndexOf(*pPort) || op.pOverlapped == nullptr)
+            continue;
+        if (pOverlapped != nullptr && op.pOverlapped != pOverlapped)
+            continue;
+        Complete(op, ERROR_OPERATION_ABORTED, 0);
+        bFound = true;
     }
-    return Finish(dwError);
+    Progress();
+    return error.Set(bFound ? ERROR_SUCCESS : ERROR_NOT_FOUND);
 }
 
 BOOL CSimPortPair::CloseHandle(HANDLE hPort)
 {
-    DWORD dwError = ERROR_SUCCESS;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        TSimPort* pPort = Find(hPort, SIM_CLOSE);
-        if (pPort == nullptr) {
-            dwError = ERROR_INVALID_HANDLE;
-        } else {
-            pPort->hOpen = NULL;
-            ++pPort->dwAbortGeneration;
-            m_changed.notify_all();
-        }
-    }
-    return Finish(dwError);
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    TSimPort* pPort = Find(hPort, SIM_CLOSE);
+    if (pPort == nullptr)
+        return error.Set(ERROR_INVALID_HANDLE);
+    AbortOps(IndexOf(*pPort), true, true, true);
+    pPort->hOpen = NULL;
+    pPort->bOverlapped = false;
+    pPort->bSyncBusy = false;
+    m_changed.notify_all();
+    return TRUE;
 }

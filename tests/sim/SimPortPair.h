@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <list>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/CommDriver.h"
@@ -31,15 +34,33 @@
 //   a second open, or one of a port marked busy, fails with
 //   ERROR_ACCESS_DENIED. Each open hands out a new handle; a closed or
 //   unknown handle fails every call with ERROR_INVALID_HANDLE.
-// - ReadFile never waits: it returns what the device has sent so far, up
-//   to the size asked. ClearCommError reports that count as cbInQue.
+// - ReadFile follows the read time-outs last applied: MAXDWORD/0/0 returns
+//   at once with what the device has sent so far (up to the size asked);
+//   MAXDWORD/MAXDWORD/c returns what is there, or waits up to c ms for the
+//   first byte; otherwise it waits for the whole size up to
+//   ReadTotalTimeoutMultiplier * size + ReadTotalTimeoutConstant (0: no
+//   limit; the interval time-out is not modelled). ClearCommError reports
+//   the queued count as cbInQue.
 // - WriteFile hands the bytes to the device. With fOutxCtsFlow in the DCB
 //   last applied and the port's CTS off (device RTS low), it holds the
 //   write back until CTS comes on or the write time-out runs out
 //   (WriteTotalTimeoutConstant + WriteTotalTimeoutMultiplier * size from
 //   the time-outs last applied; both 0 = no limit); on time-out it succeeds
 //   having written nothing. Closing the handle or PURGE_TXABORT ends a held
-//   write with ERROR_OPERATION_ABORTED.
+//   write with ERROR_OPERATION_ABORTED (PURGE_RXABORT a waiting read).
+// - WaitCommEvent waits for the events of the mask set by SetCommMask
+//   (EV_CTS, EV_DSR: the device's RTS or DTR changed; EV_RXCHAR: a byte
+//   arrived); events that came while nobody waited end the next wait at
+//   once. A new mask ends a waiting wait with no event. SIM_NO_LINE_EVENTS
+//   makes it fail with ERROR_NOT_SUPPORTED, as Wine does on a pty.
+// - A handle opened with FILE_FLAG_OVERLAPPED takes an OVERLAPPED on
+//   ReadFile, WriteFile and WaitCommEvent: a call that cannot finish at once
+//   answers ERROR_IO_PENDING and finishes later, setting the OVERLAPPED's
+//   event; GetOverlappedResult and CancelIoEx work as on Windows; closing
+//   the handle aborts what is pending. A handle opened without it is
+//   serialised as on Windows: while one call on it waits (a read for its
+//   bytes, a held write, an event wait), every other call on that handle,
+//   from any thread, waits until it is done.
 // - GetCommModemStatus: MS_CTS_ON when the device's RTS is up, MS_DSR_ON
 //   when its DTR is up.
 // - The port's RTS and DTR follow EscapeCommFunction (SETRTS..CLRDTR) and
@@ -58,10 +79,13 @@ public:
         SIM_PURGE,
         SIM_CLEAR_ERROR,
         SIM_SET_MASK,
+        SIM_WAIT_EVENT,
         SIM_MODEM_STATUS,
         SIM_ESCAPE,
         SIM_READ,
         SIM_WRITE,
+        SIM_OVERLAPPED_RESULT,
+        SIM_CANCEL,
         SIM_CLOSE,
         SIM_CALL_COUNT
     };
@@ -75,6 +99,7 @@ public:
         SIM_READ_FAILS,        // ReadFile: ERROR_GEN_FAILURE
         SIM_WRITE_FAILS,       // WriteFile: ERROR_GEN_FAILURE
         SIM_QUEUE_UNREADABLE,  // ClearCommError: ERROR_GEN_FAILURE
+        SIM_NO_LINE_EVENTS,    // WaitCommEvent for EV_CTS/EV_DSR: ERROR_NOT_SUPPORTED
         SIM_FAULT_COUNT
     };
 
@@ -123,6 +148,8 @@ public:
     // Bytes waiting in the port's receive queue.
     size_t GetQueuedCount(int nPort) const;
     bool IsPortOpen(int nPort) const;
+    // Whether the port's handle was opened with FILE_FLAG_OVERLAPPED.
+    bool IsPortOverlapped(int nPort) const;
     HANDLE GetOpenHandle(int nPort) const;
     // Every PurgeComm flag word applied to the port, in order.
     std::vector<DWORD> GetPurges(int nPort) const;
@@ -137,7 +164,7 @@ public:
     bool WaitUntil(const std::function<bool()>& pred, DWORD dwTimeout);
 
     // --- ICommDriver ---
-    HANDLE OpenPort(const char* name) override;
+    HANDLE OpenPort(const char* name, DWORD dwFlags = FILE_ATTRIBUTE_NORMAL) override;
     BOOL GetCommState(HANDLE hPort, DCB* pDcb) override;
     BOOL SetCommState(HANDLE hPort, DCB* pDcb) override;
     BOOL GetCommTimeouts(HANDLE hPort, COMMTIMEOUTS* pTimeouts) override;
@@ -145,26 +172,54 @@ public:
     BOOL PurgeComm(HANDLE hPort, DWORD dwFlags) override;
     BOOL ClearCommError(HANDLE hPort, DWORD* pErrors, COMSTAT* pStat) override;
     BOOL SetCommMask(HANDLE hPort, DWORD dwMask) override;
+    BOOL WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped = nullptr) override;
     BOOL GetCommModemStatus(HANDLE hPort, DWORD* pStatus) override;
     BOOL EscapeCommFunction(HANDLE hPort, DWORD dwFunc) override;
-    BOOL ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead) override;
-    BOOL WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten) override;
+    BOOL ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead,
+                  OVERLAPPED* pOverlapped = nullptr) override;
+    BOOL WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten,
+                   OVERLAPPED* pOverlapped = nullptr) override;
+    BOOL GetOverlappedResult(HANDLE hPort, OVERLAPPED* pOverlapped, DWORD* pCount, BOOL bWait) override;
+    BOOL CancelIoEx(HANDLE hPort, OVERLAPPED* pOverlapped) override;
     BOOL CloseHandle(HANDLE hPort) override;
 
 private:
+    typedef std::chrono::steady_clock TClock;
+
+    enum EOpKind { OP_READ, OP_WRITE, OP_WAIT_EVENT };
+
+    // A read, write or event wait that has not finished yet.
+    struct TPendingOp {
+        EOpKind kind;
+        int nPort;
+        OVERLAPPED* pOverlapped;   // nullptr: a synchronous call waits for it
+        BYTE* pBuffer;             // read
+        std::string strData;       // write
+        DWORD dwSize;
+        DWORD* pMask;              // event wait
+        bool bFirstByte;           // read: ends with the first byte
+        bool bHasDeadline;
+        TClock::time_point deadline;
+        bool bDone;
+        DWORD dwError;
+        DWORD dwCount;
+    };
     struct TSimPort {
         std::string strName;
         bool bFaults[SIM_FAULT_COUNT] = {};
         DWORD dwWriteLimit = 0xFFFFFFFF;
         HANDLE hOpen = NULL;
-        // Bumped by every close and TX abort, to end held writes.
-        DWORD dwAbortGeneration = 0;
         std::deque<BYTE> rxQueue;
         std::string strDeviceBytes;
         bool bDeviceRts = false;
         bool bDeviceDtr = false;
         bool bPortRts = false;
         bool bPortDtr = false;
+        bool bOverlapped = false;
+        // A call on a synchronous handle is in progress.
+        bool bSyncBusy = false;
+        DWORD dwEventMask = 0;
+        DWORD dwEventsSeen = 0;
         DCB dcb = {};
         COMMTIMEOUTS timeouts = {};
         std::vector<DWORD> escapes;
@@ -178,11 +233,30 @@ private:
     // The open port behind hPort, or nullptr; counts the call either way.
     TSimPort* Find(HANDLE hPort, ESimCall call);
     void ApplyLineControl(TSimPort& port);
-    DWORD HoldForCts(std::unique_lock<std::mutex>& lock, TSimPort& port, DWORD dwSize);
-    static BOOL Finish(DWORD dwError);
+    int IndexOf(const TSimPort& port) const { return &port == &m_ports[1] ? 1 : 0; }
+    // Windows' serialisation of a synchronous handle: waits until no other
+    // call on it runs, then marks it busy until the guard goes.
+    class CSyncTurn;
+    class CErrorOnExit;
+    // Starts an operation: finishes it at once when it can, else makes it
+    // pending (overlapped) or waits for its end (synchronous).
+    BOOL Submit(std::unique_lock<std::mutex>& lock, CErrorOnExit& error, TSimPort& port, TPendingOp op,
+                DWORD* pCount);
+    // Finishes what it can of the pending operations; the clock thread and
+    // every change of the devices call it.
+    void Progress();
+    bool TryFinish(TPendingOp& op);
+    void Complete(TPendingOp& op, DWORD dwError, DWORD dwCount);
+    void AbortOps(int nPort, bool bReads, bool bWrites, bool bWaits);
+    void NoteEvent(TSimPort& port, DWORD dwEvent);
+    DWORD TakeReadable(TSimPort& port, BYTE* pBuffer, DWORD dwSize);
+    void ClockLoop();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
+    std::list<TPendingOp> m_ops;
+    bool m_bStopClock;
+    std::thread m_clock;
     TSimPort m_ports[2];
     DWORD m_dwCalls[3][SIM_CALL_COUNT];
     DWORD m_dwNextHandle;

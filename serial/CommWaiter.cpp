@@ -1,0 +1,103 @@
+#include "serial/CommWaiter.h"
+
+#include "serial/CommDriver.h"
+
+namespace ZEV {
+
+namespace {
+
+const DWORD LINE_EVENTS = EV_CTS | EV_DSR;
+
+bool IsSignalled(HANDLE hEvent) { return ::WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0; }
+
+} // namespace
+
+CCommWaiter::CCommWaiter(HANDLE hPort, HANDLE hStop)
+    : m_hPort(hPort),
+      m_hStop(hStop),
+      m_byRead(0),
+      m_dwEvents(0),
+      m_bReadPending(false),
+      m_bLinePending(false),
+      m_bLineEvents(false)
+{
+    // A driver without line events (a pseudo-terminal under Wine) refuses
+    // the first wait; the caller then polls the lines instead.
+    m_bLineEvents = m_line.IsReady() && CommDriver().SetCommMask(hPort, LINE_EVENTS);
+}
+
+CCommWaiter::~CCommWaiter()
+{
+    if (m_bReadPending)
+        m_read.Abandon(m_hPort);
+    if (m_bLinePending)
+        m_line.Abandon(m_hPort);
+}
+
+void CCommWaiter::ArmRead()
+{
+    if (m_bReadPending || !m_read.IsReady())
+        return;
+    DWORD dwRead = 0;
+    BOOL bDone = CommDriver().ReadFile(m_hPort, &m_byRead, 1, &dwRead, m_read.Begin());
+    // A read that failed outright (the device is gone) is tried again at
+    // the next wait; the caller's bounded wait keeps that from spinning.
+    m_bReadPending = bDone || ::GetLastError() == ERROR_IO_PENDING;
+}
+
+void CCommWaiter::ArmLineWait()
+{
+    if (!m_bLineEvents || m_bLinePending)
+        return;
+    m_dwEvents = 0;
+    BOOL bDone = CommDriver().WaitCommEvent(m_hPort, &m_dwEvents, m_line.Begin());
+    if (bDone || ::GetLastError() == ERROR_IO_PENDING)
+        m_bLinePending = true;
+    else
+        m_bLineEvents = false;
+}
+
+bool CCommWaiter::TakeRead(BYTE& byFirst)
+{
+    if (!m_bReadPending || !IsSignalled(m_read.GetEvent()))
+        return false;
+    m_bReadPending = false;
+    DWORD dwRead = 0;
+    // A read whose time-out ran out ends with no byte: it is simply armed
+    // again.
+    if (!CommDriver().GetOverlappedResult(m_hPort, m_read.Get(), &dwRead, FALSE) || dwRead != 1)
+        return false;
+    byFirst = m_byRead;
+    return true;
+}
+
+void CCommWaiter::TakeLineWait()
+{
+    if (!m_bLinePending || !IsSignalled(m_line.GetEvent()))
+        return;
+    m_bLinePending = false;
+    DWORD dwUnused = 0;
+    CommDriver().GetOverlappedResult(m_hPort, m_line.Get(), &dwUnused, FALSE);
+}
+
+bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst)
+{
+    ArmRead();
+    ArmLineWait();
+    HANDLE handles[3];
+    DWORD nCount = 0;
+    if (m_bReadPending)
+        handles[nCount++] = m_read.GetEvent();
+    if (m_bLinePending)
+        handles[nCount++] = m_line.GetEvent();
+    if (m_hStop != NULL)
+        handles[nCount++] = m_hStop;
+    if (nCount == 0)
+        ::Sleep(dwTimeout);
+    else
+        ::WaitForMultipleObjects(nCount, handles, FALSE, dwTimeout);
+    TakeLineWait();
+    return TakeRead(byFirst);
+}
+
+} // namespace ZEV
