@@ -36,11 +36,10 @@ public:
     // window thread): set the header label above the view.
     virtual void SetHeaderText(int nView, const char* pszText) = 0;
 
-    // Any thread: (re)start the 100 ms flush timer of the window, whose
-    // expiry must stop the timer and call CTrafficLog::FlushPending on the
-    // window thread; and stop it.
-    virtual void StartFlushTimer() = 0;
-    virtual void StopFlushTimer() = 0;
+    // Any thread, with the log's lock held: (re)start the flush timer of the
+    // window to expire in dwDelayMs; its expiry must stop the timer and call
+    // CTrafficLog::FlushPending on the window thread.
+    virtual void StartFlushTimer(DWORD dwDelayMs) = 0;
 
     // Any thread: the window's monitoring switch.
     virtual bool IsMonitoring() = 0;

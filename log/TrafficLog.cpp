@@ -22,12 +22,14 @@ const char HEADER_FORMAT[] = " L H     <%s>        ";
 // "------|": nothing before it belongs to the same session.
 const DWORD TICK_FAR_PAST = 0x80000000;
 const DWORD MAX_TIME_DIFF = 60000;
+// A block is written out when its port has been quiet this long.
+const DWORD FLUSH_DELAY_MS = 100;
 
 } // namespace
 
 CTrafficLog::CTrafficLog(ILogHost* pHost)
     : m_pHost(pHost), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false),
-      m_bUntold(false)
+      m_dwLastData(0), m_bTimerArmed(false), m_bUntold(false)
 {
     m_strSignal[0] = m_strSignal[1] = SIGNAL_UNKNOWN;
 }
@@ -52,7 +54,11 @@ void CTrafficLog::OnLineData(int nIndex, DWORD dwSize, const BYTE* pData)
         m_pending.strTime = MakeTimeColumn();
     }
     m_pending.data.insert(m_pending.data.end(), pData, pData + dwSize);
-    m_pHost->StartFlushTimer();
+    // Restarting the timer is a call into the window system, too dear for
+    // every byte: the timer runs from the block's first byte, and when it
+    // expires early it is armed again for the rest of the 100 ms.
+    m_dwLastData = ZEV::GetTick();
+    ArmFlushTimer(FLUSH_DELAY_MS);
 }
 
 void CTrafficLog::OnCtsChanged(int nIndex, bool bState)
@@ -88,13 +94,19 @@ void CTrafficLog::OnDsrChanged(int nIndex, bool bState)
 void CTrafficLog::FlushPending()
 {
     ZEV::CSyncLock lock(m_lock);
+    m_bTimerArmed = false;
     if (m_bUntold)
         m_bUntold = !m_pHost->NotifyRows();
-    WritePending();
+    if (m_pending.IsPending()) {
+        const DWORD dwQuiet = ZEV::GetTick() - m_dwLastData;
+        if (dwQuiet < FLUSH_DELAY_MS) {
+            ArmFlushTimer(FLUSH_DELAY_MS - dwQuiet);
+            return;
+        }
+        WritePending();
+    }
     if (m_bUntold)
-        m_pHost->StartFlushTimer();   // asked again when the window has caught up
-    else
-        m_pHost->StopFlushTimer();
+        ArmFlushTimer(FLUSH_DELAY_MS);   // asked again when the window has caught up
 }
 
 void CTrafficLog::WritePending()
@@ -111,6 +123,8 @@ void CTrafficLog::WritePending()
         else
             PostPair(nOwn, m_strSignal[nOwn] + CONTINUATION_TIME + " " + rows[i], m_strSignal[nOther] + CONTINUATION_TIME);
     }
+    // The timer is left to expire: stopping it here would cost a call into
+    // the window system for every block, and a block per byte is common.
     m_pending.Reset();
 }
 
@@ -244,5 +258,13 @@ void CTrafficLog::PostBoth(const std::string& strLeft, const std::string& strRig
     // The rows wait in the queue, in their place; the flush timer asks the
     // window again if no later row gets it told first.
     m_bUntold = true;
-    m_pHost->StartFlushTimer();
+    ArmFlushTimer(FLUSH_DELAY_MS);
+}
+
+void CTrafficLog::ArmFlushTimer(DWORD dwDelayMs)
+{
+    if (m_bTimerArmed)
+        return;
+    m_bTimerArmed = true;
+    m_pHost->StartFlushTimer(dwDelayMs);
 }

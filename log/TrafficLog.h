@@ -42,8 +42,9 @@ public:
     void OnCtsChanged(int nIndex, bool bState) override;
     void OnDsrChanged(int nIndex, bool bState) override;
 
-    // Writes the pending block out as rows and asks the window again to take
-    // rows it could not be told about; the flush timer calls it.
+    // The flush timer expired (the window has stopped it): writes the pending
+    // block out once its last byte is 100 ms old, else arms the timer for the
+    // rest; asks the window again to take rows it could not be told about.
     void FlushPending();
 
     // The ports were opened: marker rows, signal columns, header labels.
@@ -78,6 +79,7 @@ private:
     void WritePending();
     void PostPair(int nOwnView, const std::string& strOwn, const std::string& strOther);
     void PostBoth(const std::string& strLeft, const std::string& strRight);
+    void ArmFlushTimer(DWORD dwDelayMs);
 
     ILogHost* m_pHost;
     ZEV::CSyncSection m_lock;
@@ -87,5 +89,7 @@ private:
     bool m_bFullDump;
     std::string m_strSignal[2];
     std::string m_strHeader[2];
+    DWORD m_dwLastData;     // tick of the pending block's last byte
+    bool m_bTimerArmed;     // the flush timer runs
     bool m_bUntold;         // rows are queued that the window could not be told about
 };

@@ -11,7 +11,6 @@
 
 namespace {
 
-const UINT FLUSH_DELAY_MS = 100;
 // A label is set with a sent message; bounded, so that an event thread can
 // never hang on a window thread that is itself waiting for that thread.
 const UINT HEADER_SEND_TIMEOUT_MS = 2000;
@@ -78,16 +77,10 @@ void CWindowLogHost::SetHeaderText(int nView, const char* pszText)
                           HEADER_SEND_TIMEOUT_MS, &dwResult);
 }
 
-void CWindowLogHost::StartFlushTimer()
+void CWindowLogHost::StartFlushTimer(DWORD dwDelayMs)
 {
     if (m_windows.pMainWnd != nullptr && m_windows.pMainWnd->GetSafeHwnd() != NULL)
-        ::SetTimer(m_windows.pMainWnd->GetSafeHwnd(), IDT_FLUSH, FLUSH_DELAY_MS, NULL);
-}
-
-void CWindowLogHost::StopFlushTimer()
-{
-    if (m_windows.pMainWnd != nullptr && m_windows.pMainWnd->GetSafeHwnd() != NULL)
-        ::KillTimer(m_windows.pMainWnd->GetSafeHwnd(), IDT_FLUSH);
+        ::SetTimer(m_windows.pMainWnd->GetSafeHwnd(), IDT_FLUSH, dwDelayMs, NULL);
 }
 
 bool CWindowLogHost::IsMonitoring()

@@ -50,8 +50,7 @@ public:
     size_t GetQueuedRows() override;
     void ResetViews() override;
     void SetHeaderText(int nView, const char* pszText) override;
-    void StartFlushTimer() override;
-    void StopFlushTimer() override;
+    void StartFlushTimer(DWORD dwDelayMs) override;
     bool IsMonitoring() override;
     int ReadLogSetting(const char* pszKey, int nDefault) override;
     std::string GetPortName(int nIndex) override;

@@ -42,8 +42,12 @@ public:
     }
 
     void SetHeaderText(int nView, const char* pszText) override { m_strHeader[nView] = pszText; }
-    void StartFlushTimer() override { m_bTimer = true; m_dwTimerDue = ZEV::GetTick() + 100; }
-    void StopFlushTimer() override { m_bTimer = false; }
+    void StartFlushTimer(DWORD dwDelayMs) override
+    {
+        ++m_nTimerStarts;
+        m_bTimer = true;
+        m_dwTimerDue = ZEV::GetTick() + dwDelayMs;
+    }
     bool IsMonitoring() override { return m_bMonitoring; }
 
     int ReadLogSetting(const char* pszKey, int nDefault) override
@@ -95,6 +99,7 @@ public:
 
     bool m_bRefuseNotices = false;
     bool m_bMonitoring = true;
+    int m_nTimerStarts = 0;
 
 private:
     std::deque<std::pair<std::string, std::string>> m_queue;

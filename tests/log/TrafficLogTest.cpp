@@ -173,13 +173,13 @@ TEST_F(TrafficLogTest, CtsChangeFlushesAndPostsTransitionRowThenColumnFollowsLin
 
     clock.Set(1050);
     Byte(0, 'y');
-    log.FlushPending();
+    AdvanceTo(1150);
     EXPECT_EQ(0u, Left()[2].find(kOn + "000010| 0000 : 79"));
     EXPECT_EQ(kOff + "000010|", Right()[2]);
 
-    clock.Set(1070);
+    clock.Set(1170);
     log.OnCtsChanged(0, false);
-    EXPECT_EQ(kWentOff + "000020| RTS is Hi", Left()[3]);
+    EXPECT_EQ(kWentOff + "000120| RTS is Hi", Left()[3]);
     EXPECT_EQ(kOff, log.GetSignalColumn(0));
 }
 
@@ -247,7 +247,7 @@ TEST_F(TrafficLogTest, BlockWithoutBytesAddsNoRows)
     OpenWithLinesOff();
     const BYTE none = 0;
     log.OnLineData(0, 0, &none);
-    log.FlushPending();
+    AdvanceTo(100);
     EXPECT_TRUE(Left().empty());
     EXPECT_TRUE(Right().empty());
     EXPECT_FALSE(host.IsTimerRunning());
@@ -274,7 +274,7 @@ TEST_F(TrafficLogTest, MonitoringOffDropsBytesButSignalColumnFollowsLine)
     host.m_bMonitoring = true;
     log.ResetTimeColumn();
     Byte(0, 'c');
-    log.FlushPending();
+    AdvanceTo(100);
     EXPECT_EQ(kOn + "------|", Right()[2]);
 }
 
@@ -345,6 +345,28 @@ TEST_F(TrafficLogTest, ClearLogDropsRowsNotYetHandedOver)
     log.MarkPause();
     EXPECT_EQ((std::vector<std::string>{""}), Left());
     EXPECT_EQ((std::vector<std::string>{""}), Right());
+}
+
+TEST_F(TrafficLogTest, BytesArmTheFlushTimerOnceAndTheBlockIsWritten100msAfterItsLastByte)
+{
+    OpenWithLinesOff();
+    host.m_nTimerStarts = 0;
+    clock.Set(1000);
+    Bytes(0, std::vector<BYTE>(500, 'a'));
+    clock.Set(1060);
+    Bytes(0, std::vector<BYTE>(500, 'b'));
+    EXPECT_EQ(1, host.m_nTimerStarts) << "a call into the window system per byte";
+    AdvanceTo(1100);   // early: armed again for the rest
+    AdvanceTo(1159);
+    EXPECT_TRUE(Left().empty());
+    AdvanceTo(1160);
+    EXPECT_FALSE(Left().empty());
+    EXPECT_EQ(Left().size(), Right().size());
+
+    // Both ports in turn: a block per byte, still no timer call per block.
+    for (int i = 0; i < 200; ++i)
+        Byte(i % 2, 'c');
+    EXPECT_EQ(3, host.m_nTimerStarts);
 }
 
 } // namespace

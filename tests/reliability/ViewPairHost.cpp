@@ -124,14 +124,9 @@ void CViewPairHost::SetHeaderText(int nView, const char* pszText)
     ::SetDlgItemTextA(m_hWnd, nView == 0 ? 1007 : 1008, pszText);
 }
 
-void CViewPairHost::StartFlushTimer()
+void CViewPairHost::StartFlushTimer(DWORD dwDelayMs)
 {
-    ::SetTimer(m_hWnd, IDT_FLUSH, 100, NULL);
-}
-
-void CViewPairHost::StopFlushTimer()
-{
-    ::KillTimer(m_hWnd, IDT_FLUSH);
+    ::SetTimer(m_hWnd, IDT_FLUSH, dwDelayMs, NULL);
 }
 
 int CViewPairHost::ReadLogSetting(const char* pszKey, int nDefault)
