@@ -1,27 +1,55 @@
 #!/usr/bin/env python3
-"""Relay benchmark: a relaying pair under Wine between two pty-backed COM
-ports, against a plain socat relay between the same pty pairs measured in
-the same run (so that the ratio holds on a busy machine).
+"""Relay benchmark, in one run on the same kind of pty pairs:
+  - the relaying pair alone under Wine (relay host), prefix "taplinar_";
+  - a plain socat relay, prefix "socat_", so that the ratios hold on a busy machine;
+  - the whole program with its log views, prefix "program_".
 
-usage: relay_bench.py BUILD HOST_EXE [--size BYTES] [--pings N]
+usage: relay_bench.py BUILD HOST_EXE [--program EXE --ctl TAPCTL] [--size BYTES] [--pings N]
+The program part needs a display: run it inside tools/xrun.sh (the bench_relay
+target does). Every phase has a deadline; a phase that did not finish reports
+what it got and a "..._complete: 0 bool" line.
 Prints "name: value unit" lines.
 """
 import argparse
 import os
 import random
+import re
+import select
 import statistics
 import subprocess
 import sys
 import threading
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                                "..", "..", "tests", "monitor", "host"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "monitor", "host"))
+sys.path.insert(0, HERE)
 import relay_rig  # noqa: E402
+import program_rig  # noqa: E402
 
 IDLE_SECONDS = 5.0
-TRANSFER_DEADLINE = 1200.0
 MIN_LOAD_SECONDS = 3.0
+# A slow relay moves 1 MiB in minutes: the transfers stop here and report the rate so far.
+RELAY_TRANSFER_DEADLINE = 25.0
+FLOOD_DEADLINE = 60.0
+# After the writers stop, the bytes still in flight may take this long, with
+# pauses of up to DRAIN_QUIET (a busy program relays in fits).
+DRAIN_SECONDS = 20.0
+DRAIN_QUIET = 5.0
+CATCH_UP_DEADLINE = 30.0
+PACED_RATE = 921600 // 10  # bytes per second each way: 8 data bits, start and stop bit
+PACED_SECONDS = 10.0
+PACED_STEP = 0.01
+# A writer that fell behind its pace may go on this long after the paced time.
+PACED_GRACE = 2.0
+PACED_LAG_DEADLINE = 40.0
+# The views count as settled when their row counts held this long.
+SETTLE_SECONDS = 1.0
+PROBE_PERIOD_MS = 50
+BURST_SIZE = 144
+BURSTS = 60
+BURST_DEADLINE = 5.0
+BURST_PAUSE = 0.1
 
 
 def report(name, value, unit):
@@ -67,28 +95,119 @@ def measure_cpu(subject, seconds):
     return (own1 - own0) / wall, (srv1 - srv0) / wall
 
 
-def transfer(devices, size, directions):
-    """Sends size bytes in each given direction (0: device 1 to device 2,
-    1: back) at once; answers (seconds, all arrived intact)."""
-    rnd = random.Random(7)
-    data = {d: rnd.randbytes(size) for d in directions}
-    got = {}
-    deadline = time.monotonic() + TRANSFER_DEADLINE
-    threads = []
+class Reader(threading.Thread):
+    """Collects what arrives at one device and when the last of it came.
+    Stops once want bytes came, at hard_deadline, or, once the writers have
+    stopped (writers_done set), when all that was written came or nothing
+    came for quiet seconds."""
+
+    def __init__(self, fd, want, hard_deadline, writers_done, quiet=DRAIN_QUIET):
+        super().__init__(daemon=True)
+        self.fd, self.want, self.hard_deadline = fd, want, hard_deadline
+        self.writers_done, self.quiet = writers_done, quiet
+        self.written = None
+        self.got = bytearray()
+        self.last_arrival = None
+
+    def _finished(self, last):
+        if len(self.got) >= self.want or time.monotonic() >= self.hard_deadline:
+            return True
+        if not self.writers_done.is_set():
+            return False
+        if self.written is not None and len(self.got) >= self.written:
+            return True
+        return time.monotonic() - max(last, self.writers_done.when) > self.quiet
+
+    def run(self):
+        last = time.monotonic()
+        while not self._finished(last):
+            r, _, _ = select.select([self.fd], [], [], 0.1)
+            if not r:
+                continue
+            try:
+                part = os.read(self.fd, 65536)
+            except (BlockingIOError, InterruptedError):
+                continue
+            except OSError:
+                break
+            if part:
+                self.got += part
+                last = self.last_arrival = time.monotonic()
+
+
+class Done(threading.Event):
+    """An event that remembers when it was set."""
+
+    when = 0.0
+
+    def set(self):
+        self.when = time.monotonic()
+        super().set()
+
+
+def pattern(seed, size):
+    return random.Random(seed).randbytes(size)
+
+
+def paced_write(fd, data, t0, rate, stop_at):
+    """Writes data at rate bytes/s from t0, never ahead of schedule; a relay
+    that cannot keep up puts it behind. Answers the count written by stop_at."""
+    sent = 0
+    step = max(1, int(rate * PACED_STEP))
+    k = 0
+    while sent < len(data):
+        due = t0 + k * PACED_STEP
+        now = time.monotonic()
+        if now >= stop_at:
+            break
+        if due > now:
+            time.sleep(due - now)
+        target = min(len(data), (k + 1) * step)
+        sent += relay_rig.write_all(fd, data[sent:target], stop_at)
+        k += 1
+    return sent
+
+
+def flow(devices, size, directions, deadline_s, rate=None):
+    """Sends size bytes in each given direction (0: device 1 to device 2, 1:
+    back) at once, as fast as the relay takes them or paced at rate; writing
+    stops at the deadline. Answers per direction: (sent, received, intact,
+    seconds until its last byte arrived or the writers stopped), and the
+    moment the last byte of all arrived."""
+    data = {d: pattern(7 + d, size) for d in directions}
+    t0 = time.monotonic()
+    stop_at = t0 + deadline_s
+    done = Done()
+    sent = {}
+    readers = {}
+    writers = []
     for d in directions:
         src, dst = (devices[0], devices[1]) if d == 0 else (devices[1], devices[0])
-        threads.append(threading.Thread(target=relay_rig.write_all, args=(src.master, data[d], deadline)))
+        readers[d] = Reader(dst.master, size, stop_at + DRAIN_SECONDS, done)
 
-        def rd(d=d, dst=dst):
-            got[d] = relay_rig.read_count(dst.master, size, deadline, quiet=30)
-        threads.append(threading.Thread(target=rd))
-    t0 = time.monotonic()
-    for t in threads:
+        def wr(d=d, src=src):
+            if rate:
+                sent[d] = paced_write(src.master, data[d], t0, rate, stop_at)
+            else:
+                sent[d] = relay_rig.write_all(src.master, data[d], stop_at)
+        writers.append(threading.Thread(target=wr))
+    for t in list(readers.values()) + writers:
         t.start()
-    for t in threads:
+    for t in writers:
         t.join()
-    elapsed = time.monotonic() - t0
-    return elapsed, all(got.get(d) == data[d] for d in directions)
+    for d in directions:
+        readers[d].written = sent[d]
+    done.set()
+    for r in readers.values():
+        r.join()
+    result = {}
+    for d in directions:
+        r = readers[d]
+        got = bytes(r.got)
+        end = r.last_arrival or done.when
+        result[d] = (sent[d], len(got), got == data[d][:len(got)], max(end - t0, 1e-6), got)
+    arrivals = [r.last_arrival for r in readers.values() if r.last_arrival]
+    return result, (max(arrivals) if arrivals else time.monotonic())
 
 
 def latencies(devices, count, gap=0.005):
@@ -105,10 +224,57 @@ def latencies(devices, count, gap=0.005):
             values.append((t1 - t0) * 1000.0)
         else:
             lost += 1
+            dst.drain()
         rest = gap - (time.monotonic() - t0)
         if rest > 0:
             time.sleep(rest)
     return values, lost
+
+
+def burst(src, dst, data):
+    """Writes one burst and reads the other side as soon as bytes are
+    readable; answers (ms until the last byte, longest gap between two
+    arrivals in ms, intact)."""
+    got = bytearray()
+    stamps = []
+    t0 = time.monotonic()
+    os.write(src.master, data)
+    deadline = t0 + BURST_DEADLINE
+    while len(got) < len(data):
+        rest = deadline - time.monotonic()
+        if rest <= 0:
+            break
+        r, _, _ = select.select([dst.master], [], [], rest)
+        if not r:
+            continue
+        try:
+            part = os.read(dst.master, 65536)
+        except (BlockingIOError, InterruptedError):
+            continue
+        if part:
+            stamps.append(time.monotonic())
+            got += part
+    if not stamps:
+        return None, None, False
+    gap = max([b - a for a, b in zip(stamps, stamps[1:])] or [0.0])
+    return (stamps[-1] - t0) * 1000.0, gap * 1000.0, bytes(got) == data
+
+
+def bursts(devices, count):
+    rnd = random.Random(11)
+    times, gaps = [], []
+    broken = 0
+    for i in range(count):
+        src, dst = (devices[0], devices[1]) if i % 2 == 0 else (devices[1], devices[0])
+        ms, gap, ok = burst(src, dst, rnd.randbytes(BURST_SIZE))
+        if ms is None or not ok:
+            broken += 1
+            dst.drain()
+        else:
+            times.append(ms)
+            gaps.append(gap)
+        time.sleep(BURST_PAUSE)
+    return times, gaps, broken
 
 
 def percentile(values, p):
@@ -117,45 +283,75 @@ def percentile(values, p):
     return ordered[k]
 
 
+class Figures:
+    def __init__(self, prefix):
+        self.prefix = prefix
+        self.values = {}
+
+    def put(self, name, value, unit, fmt="%.3f"):
+        self.values[name] = value
+        report(self.prefix + "_" + name, fmt % value, unit)
+
+    def flag(self, name, ok):
+        if not ok:
+            self.put(name, 0, "bool", "%d")
+
+
+def put_flow(fig, name, result, size):
+    """Reports the slower direction's rate; flags loss, damage and a
+    transfer that did not finish by its deadline."""
+    rate = min(got / secs for _, got, _, secs, _ in result.values())
+    fig.put(name, rate, "B/s", "%.0f")
+    fig.flag(name + "_intact", all(ok for _, _, ok, _, _ in result.values()))
+    complete = all(got == size for _, got, _, _, _ in result.values())
+    fig.flag(name + "_complete", complete)
+    if not complete:
+        fig.put(name + "_moved", min(got for _, got, _, _, _ in result.values()), "bytes", "%d")
+    # Written but not arrived when the drain gave up: lost, or stuck in the relay.
+    undelivered = sum(sent - got for sent, got, _, _, _ in result.values())
+    if undelivered:
+        fig.put(name + "_undelivered", undelivered, "bytes", "%d")
+    return rate
+
+
 def run_suite(prefix, subject, devices, size, pings):
-    """Answers the figures by name, and prints them."""
-    figures = {}
-
-    def put(name, value, unit, fmt="%.3f"):
-        figures[name] = value
-        report(prefix + "_" + name, fmt % value, unit)
-
+    """The relay figures: idle load, throughput, latency and bursts."""
+    fig = Figures(prefix)
     for dev in devices:
         dev.drain()
     time.sleep(1.0)
     own, srv = measure_cpu(subject, IDLE_SECONDS)
-    put("cpu_idle", own, "s/s")
+    fig.put("cpu_idle", own, "s/s")
     if subject.server_pid:
-        put("wineserver_cpu_idle", srv, "s/s")
+        fig.put("wineserver_cpu_idle", srv, "s/s")
 
-    secs, ok = transfer(devices, size, [0])
-    put("throughput_one_way", size / secs, "B/s", "%.0f")
-    if not ok:
-        put("one_way_intact", 0, "bool", "%d")
+    result, _ = flow(devices, size, [0], RELAY_TRANSFER_DEADLINE)
+    put_flow(fig, "throughput_one_way", result, size)
 
     # A fast relay is done in a blink; repeat until the CPU clock (10 ms
     # ticks) has something to count.
     own0, srv0 = subject.cpu()
     secs = moved = 0
-    intact = True
+    intact = complete = True
     while secs < MIN_LOAD_SECONDS:
-        t, ok = transfer(devices, size, [0, 1])
-        secs += t
-        moved += 2 * size
-        intact = intact and ok
+        result, _ = flow(devices, size, [0, 1], RELAY_TRANSFER_DEADLINE - secs)
+        secs += max(s for _, _, _, s, _ in result.values())
+        moved += sum(got for _, got, _, _, _ in result.values())
+        intact = intact and all(ok for _, _, ok, _, _ in result.values())
+        complete = all(got == size for _, got, _, _, _ in result.values())
+        if not complete:
+            break
     own1, srv1 = subject.cpu()
-    put("throughput_both_ways", moved / secs, "B/s", "%.0f")
-    put("cpu_relaying_full", (own1 - own0) / secs, "s/s")
-    put("cpu_per_mib", (own1 - own0) / (moved / float(1 << 20)), "s/MiB")
+    fig.put("throughput_both_ways", moved / secs, "B/s", "%.0f")
+    fig.put("cpu_relaying_full", (own1 - own0) / secs, "s/s")
+    if moved:
+        fig.put("cpu_per_mib", (own1 - own0) / (moved / float(1 << 20)), "s/MiB")
     if subject.server_pid:
-        put("wineserver_cpu_relaying_full", (srv1 - srv0) / secs, "s/s")
-    if not intact:
-        put("both_ways_intact", 0, "bool", "%d")
+        fig.put("wineserver_cpu_relaying_full", (srv1 - srv0) / secs, "s/s")
+    fig.flag("throughput_both_ways_intact", intact)
+    fig.flag("throughput_both_ways_complete", complete)
+    for dev in devices:
+        dev.drain()
 
     own0, srv0 = subject.cpu()
     t0 = time.monotonic()
@@ -163,14 +359,21 @@ def run_suite(prefix, subject, devices, size, pings):
     wall = time.monotonic() - t0
     own1, srv1 = subject.cpu()
     if values:
-        put("latency_median", statistics.median(values), "ms")
-        put("latency_p99", percentile(values, 99), "ms")
-    put("latency_lost", lost, "bytes", "%d")
+        fig.put("latency_median", statistics.median(values), "ms")
+        fig.put("latency_p99", percentile(values, 99), "ms")
+    fig.put("latency_lost", lost, "bytes", "%d")
     # One byte per 5 ms: the same light load for both relays.
-    put("cpu_relaying_paced", (own1 - own0) / wall, "s/s")
+    fig.put("cpu_relaying_paced", (own1 - own0) / wall, "s/s")
     if subject.server_pid:
-        put("wineserver_cpu_relaying_paced", (srv1 - srv0) / wall, "s/s")
-    return figures
+        fig.put("wineserver_cpu_relaying_paced", (srv1 - srv0) / wall, "s/s")
+
+    times, gaps, broken = bursts(devices, BURSTS)
+    if times:
+        fig.put("burst_median", statistics.median(times), "ms")
+        fig.put("burst_p90", percentile(times, 90), "ms")
+        fig.put("burst_max_gap", max(gaps), "ms")
+    fig.put("burst_broken", broken, "bursts", "%d")
+    return fig.values
 
 
 def bench_wine(args):
@@ -203,6 +406,155 @@ def bench_socat(args):
             dev.close()
 
 
+DUMP_ROW = re.compile(r"[0-9A-F]{4} : ((?:(?:[0-9A-F]{2}|--) )+)")
+
+
+def row_bytes(row):
+    """The data bytes of one dump row, or None for a row of another shape."""
+    m = DUMP_ROW.search(row)
+    if not m:
+        return None
+    return bytes(int(t, 16) for t in m.group(1).split() if t != "--")
+
+
+def views_show_end(program, tails, depth=400):
+    """Whether each view's last dump row holds the last bytes its port
+    received (port 1's view shows what device 1 sent)."""
+    views = program.view_rows(depth)
+    if views is None:
+        return False
+    if any(not last for _, last in views) and depth < 40000:
+        return views_show_end(program, tails, 40000)
+    for (_, last), tail in zip(views, tails):
+        if not tail:
+            continue
+        shown = row_bytes(last)
+        if not shown or not tail.endswith(shown):
+            return False
+    return True
+
+
+def catch_up(program, watcher, tails, t_end, deadline_s):
+    """Seconds from t_end until both views hold their final row count and
+    their last rows show the ends of the streams, and whether that happened
+    by the deadline (else the seconds waited)."""
+    deadline = t_end + deadline_s
+    checked = None
+    checked_at = 0.0
+    while time.monotonic() < deadline:
+        time.sleep(0.2)
+        probes = watcher.since(t_end - 1.0)
+        if not probes:
+            continue
+        counts = probes[-1][2:]
+        settled_at = probes[-1][0]
+        for p in reversed(probes):
+            if p[2:] != counts:
+                break
+            settled_at = p[0]
+        if probes[-1][0] - settled_at < SETTLE_SECONDS:
+            continue
+        # A failed look is repeated when the counts move, or now and then.
+        if checked == counts and time.monotonic() - checked_at < 3.0:
+            continue
+        checked, checked_at = counts, time.monotonic()
+        if views_show_end(program, tails):
+            return max(0.0, settled_at - t_end), True
+    return time.monotonic() - t_end, False
+
+
+def ui_response_max(watcher, t0, t1):
+    """Longest answer of the main window to a probe sent between t0 and t1;
+    a probe that got no answer counts as the probe's time-out."""
+    worst = 0.0
+    for stamp, answer_ms, _, _ in watcher.since(t0):
+        sent = stamp - max(answer_ms, 0) / 1000.0
+        if sent > t1:
+            break
+        worst = max(worst, answer_ms if answer_ms >= 0 else 30000.0)
+    return worst
+
+
+def tails_of(result):
+    """What each port received: the first view shows what device 1 sent."""
+    return [result[d][4][-64:] if d in result else b"" for d in (0, 1)]
+
+
+def program_phase(fig, program, ini, name, size, server, measure_idle=False):
+    """One start of the program: optionally its idle load, then one flood
+    1 MiB each way at once and the log's catch-up."""
+    if not program.start(ini):
+        fig.put(name + "_started", 0, "bool", "%d")
+        return
+    try:
+        time.sleep(1.0)
+        for dev in program.devices:
+            dev.drain()
+        if measure_idle:
+            own, srv = measure_cpu(Subject("program", program.pids, server), IDLE_SECONDS)
+            fig.put("cpu_idle", own, "s/s")
+            fig.put("wineserver_cpu_idle", srv, "s/s")
+        watcher = program.watch(PROBE_PERIOD_MS, 600)
+        try:
+            t0 = time.monotonic()
+            result, t_end = flow(program.devices, size, [0, 1], FLOOD_DEADLINE)
+            put_flow(fig, name + "throughput_each_way", result, size)
+            fig.put(name + "flood_ui_response_max", ui_response_max(watcher, t0, t_end), "ms", "%.0f")
+            secs, ok = catch_up(program, watcher, tails_of(result), t_end, CATCH_UP_DEADLINE)
+            fig.put(name + "log_catch_up", secs, "s")
+            fig.flag(name + "log_catch_up_complete", ok)
+        finally:
+            watcher.stop()
+    finally:
+        program.quit()
+
+
+def paced_phase(fig, program):
+    """Both directions paced at 921600 bit/s for 10 s with the full dump:
+    the log's lag and the main window's answers meanwhile."""
+    if not program.start(program_rig.ini_text(program_rig.FULL_DUMP)):
+        fig.put("paced_started", 0, "bool", "%d")
+        return
+    try:
+        time.sleep(1.0)
+        for dev in program.devices:
+            dev.drain()
+        watcher = program.watch(PROBE_PERIOD_MS, 600)
+        try:
+            size = int(PACED_RATE * PACED_SECONDS)
+            t0 = time.monotonic()
+            result, t_end = flow(program.devices, size, [0, 1], PACED_SECONDS + PACED_GRACE,
+                                  rate=PACED_RATE)
+            put_flow(fig, "paced_throughput_each_way", result, size)
+            secs, ok = catch_up(program, watcher, tails_of(result), t_end, PACED_LAG_DEADLINE)
+            fig.put("paced_full_dump_lag", secs, "s")
+            fig.flag("paced_full_dump_lag_complete", ok)
+            fig.put("ui_response_max", ui_response_max(watcher, t0, t_end), "ms", "%.0f")
+        finally:
+            watcher.stop()
+    finally:
+        program.quit()
+
+
+def bench_program(args):
+    fig = Figures("program")
+    devices = [relay_rig.PtyDevice(), relay_rig.PtyDevice()]
+    program = program_rig.Program(args.build, args.program, args.ctl, devices)
+    try:
+        program.map_ports()
+        server = wineserver_pid(os.path.join(os.path.abspath(args.build), "wineprefix"))
+        program_phase(fig, program, program_rig.ini_text(), "", args.size, server, measure_idle=True)
+        program_phase(fig, program, program_rig.ini_text(program_rig.FULL_DUMP), "full_dump_",
+                      args.size, server)
+        paced_phase(fig, program)
+    finally:
+        program.quit()
+        program.unmap_ports()
+        for dev in devices:
+            dev.close()
+    return fig.values
+
+
 def cpu_model():
     try:
         with open("/proc/cpuinfo") as f:
@@ -218,19 +570,28 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("host_exe")
+    parser.add_argument("--program", help="taplinar.exe; with --ctl, measures the whole program too")
+    parser.add_argument("--ctl", help="tapctl.exe")
     parser.add_argument("--size", type=int, default=1 << 20)
     parser.add_argument("--pings", type=int, default=1000)
+    parser.add_argument("--parts", default="relay,socat,program",
+                        help="which of relay, socat, program to measure")
     args = parser.parse_args()
+    parts = args.parts.split(",")
+    started = time.monotonic()
     report("machine_nproc", os.cpu_count(), "cpus")
     report("machine_cpu", cpu_model(), "model")
-    ours = bench_wine(args)
-    plain = bench_socat(args)
+    ours = bench_wine(args) if "relay" in parts else {}
+    plain = bench_socat(args) if "socat" in parts else {}
     for name in ("throughput_one_way", "throughput_both_ways"):
-        if ours.get(name):
+        if ours.get(name) and plain.get(name):
             report("socat_over_taplinar_" + name, "%.1f" % (plain[name] / ours[name]), "x")
-    for name in ("latency_median", "latency_p99"):
-        if plain.get(name):
+    for name in ("latency_median", "latency_p99", "burst_p90"):
+        if plain.get(name) and ours.get(name):
             report("taplinar_over_socat_" + name, "%.2f" % (ours[name] / plain[name]), "x")
+    if args.program and args.ctl and "program" in parts:
+        bench_program(args)
+    report("bench_seconds", "%.0f" % (time.monotonic() - started), "s")
 
 
 if __name__ == "__main__":

@@ -8,17 +8,25 @@
 //   tapctl wait TITLE        wait until a window with that title shows
 //   tapctl click TITLE ID    press button ID of the window with that title
 //   tapctl answer ID         press button ID of the program's message box
+//   tapctl view-rows [N]     row counts of both log views and, per view, its last dump
+//                            row among the last N rows (default 200)
+//   tapctl watch MS SECONDS  every MS: how long the main window takes to answer WM_NULL
+//                            and both views' row counts, one line per probe
 // Exits 0 when the step did what it should.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/AppDriver.h"
 
 namespace {
 
 const int ID_EXPORT = 32777;
+const int ID_VIEWS[2] = {1000, 1001};
+// A busy window thread answers late; a probe that waits longer than this counts as lost.
+const UINT PROBE_TIMEOUT_MS = 30000;
 const char PORT_DIALOG[] = "設定 - Taplinar";
 
 int ConfirmPorts(CAppDriver& app)
@@ -139,12 +147,112 @@ int Answer(CAppDriver& app, int nId)
     return WaitWindowGone(hBox, 10000) ? 0 : 1;
 }
 
+// The answer of one message to another process's window, or -1 when it did not come.
+LONG_PTR Ask(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR dwResult = 0;
+    if (!SendMessageTimeoutA(hWnd, nMessage, wParam, lParam, SMTO_NORMAL, PROBE_TIMEOUT_MS, &dwResult))
+        return -1;
+    return static_cast<LONG_PTR>(dwResult);
+}
+
+// A dump row holds " : " between its offset and its bytes; the rows that only mark the
+// other port's moment do not.
+bool IsDumpRow(const std::string& strRow)
+{
+    return strRow.find(" : ") != std::string::npos;
+}
+
+std::string ReadClipboardText()
+{
+    std::string strText;
+    for (int nTry = 0; nTry < 50 && !OpenClipboard(nullptr); ++nTry)
+        Sleep(20);
+    HANDLE hData = GetClipboardData(CF_TEXT);
+    const char* pszText = hData != nullptr ? static_cast<const char*>(GlobalLock(hData)) : nullptr;
+    if (pszText != nullptr) {
+        strText = pszText;
+        GlobalUnlock(hData);
+    }
+    CloseClipboard();
+    return strText;
+}
+
+// The rows of a view reach another process only as the user gets them: LB_GETTEXT of an
+// owner-drawn box without strings carries just a pointer's worth of bytes across. So the
+// last rows are selected and copied with the view's own Ctrl+C.
+std::vector<std::string> CopyLastRows(HWND hView, LONG_PTR nCount, int nDepth)
+{
+    LONG_PTR nFirst = nCount > nDepth ? nCount - nDepth : 0;
+    if (nCount <= 0 || !OpenClipboard(nullptr))
+        return {};
+    EmptyClipboard();
+    CloseClipboard();
+    Ask(hView, LB_SETSEL, FALSE, -1);
+    Ask(hView, LB_SELITEMRANGEEX, nFirst, nCount - 1);
+    Ask(hView, WM_CHAR, 3, 0x2E0001);
+    Ask(hView, LB_SETSEL, FALSE, -1);
+    return SplitLines(ReadClipboardText());
+}
+
+int ViewRows(CAppDriver& app, int nDepth)
+{
+    HWND hMain = MainWindow(app);
+    if (hMain == nullptr)
+        return 1;
+    for (int nView : ID_VIEWS) {
+        HWND hView = GetDlgItem(hMain, nView);
+        LONG_PTR nCount = Ask(hView, LB_GETCOUNT, 0, 0);
+        std::vector<std::string> rows = CopyLastRows(hView, nCount, nDepth);
+        std::string strLast;
+        for (auto it = rows.rbegin(); it != rows.rend() && strLast.empty(); ++it)
+            if (IsDumpRow(*it))
+                strLast = *it;
+        printf("view %d %ld %s\n", nView, static_cast<long>(nCount), strLast.c_str());
+    }
+    return 0;
+}
+
+double MsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now, freq;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&freq);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+// Probes on a fixed period; a probe that overran it is followed by the next at once.
+int Watch(CAppDriver& app, int nPeriodMs, int nSeconds)
+{
+    HWND hMain = MainWindow(app);
+    if (hMain == nullptr)
+        return 1;
+    HWND hViews[2] = {GetDlgItem(hMain, ID_VIEWS[0]), GetDlgItem(hMain, ID_VIEWS[1])};
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    for (double dNext = 0; dNext < nSeconds * 1000.0 && IsWindow(hMain); dNext += nPeriodMs) {
+        double dWait = dNext - MsSince(start);
+        if (dWait > 0)
+            Sleep(static_cast<DWORD>(dWait));
+        LARGE_INTEGER sent;
+        QueryPerformanceCounter(&sent);
+        bool bAnswered = Ask(hMain, WM_NULL, 0, 0) >= 0;
+        double dAnswer = bAnswered ? MsSince(sent) : -1.0;
+        printf("probe %.1f %.2f %ld %ld\n", MsSince(start), dAnswer, static_cast<long>(Ask(hViews[0], LB_GETCOUNT, 0, 0)),
+               static_cast<long>(Ask(hViews[1], LB_GETCOUNT, 0, 0)));
+        fflush(stdout);
+        if (MsSince(start) > dNext + nPeriodMs)
+            dNext = MsSince(start) - nPeriodMs;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: tapctl confirm-ports | export PATH | quit | command ID | menu LETTER | key VK | wait TITLE | click TITLE ID\n");
+        fprintf(stderr, "usage: tapctl confirm-ports | export PATH | quit | command ID | menu LETTER | key VK | wait TITLE | click TITLE ID | view-rows [N] | watch MS SECONDS\n");
         return 2;
     }
     CAppDriver app;
@@ -169,6 +277,10 @@ int main(int argc, char** argv)
         nResult = app.WaitDialog(argv[2], 20000) != nullptr ? 0 : 1;
     } else if (strcmp(argv[1], "answer") == 0 && argc >= 3) {
         nResult = Answer(app, atoi(argv[2]));
+    } else if (strcmp(argv[1], "view-rows") == 0) {
+        nResult = ViewRows(app, argc >= 3 ? atoi(argv[2]) : 200);
+    } else if (strcmp(argv[1], "watch") == 0 && argc >= 4) {
+        nResult = Watch(app, atoi(argv[2]), atoi(argv[3]));
     } else if (strcmp(argv[1], "click") == 0 && argc >= 4) {
         nResult = Click(app, argv[2], atoi(argv[3]));
     }
