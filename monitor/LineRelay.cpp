@@ -172,17 +172,20 @@ DWORD CLineRelay::ReadModemStatus()
 
 void CLineRelay::WatchLines()
 {
-    WatchLine(MS_CTS_ON, m_nLastCts, SETRTS, CLRRTS, WM_RELAY_CTS);
-    WatchLine(MS_DSR_ON, m_nLastDsr, SETDTR, CLRDTR, WM_RELAY_DSR);
+    // One status read serves both lines: a device call costs more than
+    // anything else on the way of a byte.
+    DWORD dwStatus = ReadModemStatus();
+    WatchLine(dwStatus & MS_CTS_ON, m_nLastCts, SETRTS, CLRRTS, WM_RELAY_CTS);
+    WatchLine(dwStatus & MS_DSR_ON, m_nLastDsr, SETDTR, CLRDTR, WM_RELAY_DSR);
 }
 
-void CLineRelay::WatchLine(DWORD dwBit, volatile int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage)
+void CLineRelay::WatchLine(DWORD dwOn, volatile int& nLast, DWORD dwOnCode, DWORD dwOffCode, UINT nMessage)
 {
-    int nState = (ReadModemStatus() & dwBit) ? 1 : 0;
+    int nState = dwOn != 0 ? 1 : 0;
     if (nState == nLast)
         return;
     // The partner's device sees the line before the log does.
-    DrivePartner(nState ? dwOn : dwOff);
+    DrivePartner(nState ? dwOnCode : dwOffCode);
     nLast = nState;
     PostEvent(nMessage, static_cast<BYTE>(nState));
 }

@@ -69,7 +69,7 @@ public:
 private:
     DWORD ReadModemStatus();
     void WatchLines();
-    void WatchLine(DWORD dwBit, volatile int& nLast, DWORD dwOn, DWORD dwOff, UINT nMessage);
+    void WatchLine(DWORD dwOn, volatile int& nLast, DWORD dwOnCode, DWORD dwOffCode, UINT nMessage);
     DWORD GetLineWait(bool bLineEvents) const;
     void RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity);
     void HandOver(const BYTE* pData, DWORD dwSize);

@@ -57,9 +57,9 @@ void CCommWaiter::ArmLineWait()
         m_bLineEvents = false;
 }
 
-bool CCommWaiter::TakeRead(BYTE& byFirst)
+bool CCommWaiter::TakeRead(BYTE& byFirst, bool bSignalled)
 {
-    if (!m_bReadPending || !IsSignalled(m_read.GetEvent()))
+    if (!m_bReadPending || !(bSignalled || IsSignalled(m_read.GetEvent())))
         return false;
     m_bReadPending = false;
     DWORD dwRead = 0;
@@ -92,12 +92,19 @@ bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst)
         handles[nCount++] = m_line.GetEvent();
     if (m_hStop != NULL)
         handles[nCount++] = m_hStop;
+    DWORD dwWoken = WAIT_TIMEOUT;
     if (nCount == 0)
         ::Sleep(dwTimeout);
     else
-        ::WaitForMultipleObjects(nCount, handles, FALSE, dwTimeout);
+        dwWoken = ::WaitForMultipleObjects(nCount, handles, FALSE, dwTimeout);
     TakeLineWait();
-    return TakeRead(byFirst);
+    // The read's event comes first in the list: when it woke the thread,
+    // there is no need to ask again.
+    bool bReadWoke = m_bReadPending && dwWoken == WAIT_OBJECT_0;
+    // On a time-out nothing was signalled at the time of the wait.
+    if (dwWoken == WAIT_TIMEOUT)
+        return false;
+    return TakeRead(byFirst, bReadWoke);
 }
 
 } // namespace ZEV

@@ -34,7 +34,7 @@ public:
 private:
     void ArmRead();
     void ArmLineWait();
-    bool TakeRead(BYTE& byFirst);
+    bool TakeRead(BYTE& byFirst, bool bSignalled);
     void TakeLineWait();
 
     HANDLE m_hPort;
