@@ -361,7 +361,8 @@ def run_suite(prefix, subject, devices, size, pings):
     if values:
         fig.put("latency_median", statistics.median(values), "ms")
         fig.put("latency_p99", percentile(values, 99), "ms")
-    fig.put("latency_lost", lost, "bytes", "%d")
+    if lost:
+        fig.put("latency_lost", lost, "bytes", "%d")
     # One byte per 5 ms: the same light load for both relays.
     fig.put("cpu_relaying_paced", (own1 - own0) / wall, "s/s")
     if subject.server_pid:
@@ -372,7 +373,8 @@ def run_suite(prefix, subject, devices, size, pings):
         fig.put("burst_median", statistics.median(times), "ms")
         fig.put("burst_p90", percentile(times, 90), "ms")
         fig.put("burst_max_gap", max(gaps), "ms")
-    fig.put("burst_broken", broken, "bursts", "%d")
+    if broken:
+        fig.put("burst_broken", broken, "bursts", "%d")
     return fig.values
 
 
