@@ -5,6 +5,8 @@
   - the whole program with its log views, prefix "program_".
 
 usage: relay_bench.py BUILD HOST_EXE [--program EXE --ctl TAPCTL] [--size BYTES] [--pings N]
+                       [--parts relay,socat,program]
+One command builds what it needs and runs it all: cmake --build BUILD --target bench_relay
 The program part needs a display: run it inside tools/xrun.sh (the bench_relay
 target does). Every phase has a deadline; a phase that did not finish reports
 what it got and a "..._complete: 0 bool" line.
