@@ -256,6 +256,11 @@ LRESULT CLogListBox::OnResetContent(WPARAM wParam, LPARAM lParam)
 
 LRESULT CLogListBox::OnGetText(WPARAM wParam, LPARAM lParam)
 {
+    // The system hands another process's request over with a buffer the size
+    // of a list box item's data, since the box keeps no strings: a row would
+    // overrun it. Only the window's own thread is served.
+    if (::InSendMessage())
+        return LB_ERR;
     const ZEV::CSharedText* pLine = LineAt(wParam);
     if (pLine == nullptr)
         return LB_ERR;

@@ -17,10 +17,11 @@ COverlappedIo::~COverlappedIo()
 
 OVERLAPPED* COverlappedIo::Begin()
 {
+    // No ResetEvent: a read, write or event wait resets the event itself
+    // when it starts, and every system call counts on the way of a byte.
     HANDLE hEvent = m_ov.hEvent;
     m_ov = OVERLAPPED();
     m_ov.hEvent = hEvent;
-    ::ResetEvent(hEvent);
     return &m_ov;
 }
 

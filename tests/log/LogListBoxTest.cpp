@@ -246,6 +246,22 @@ TEST_F(LogListBoxTest, TextRequestsAreServedFromTheStoreAndRefusedPastTheEnd)
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'X')) << "nothing written";
     EXPECT_EQ(m_view.CopyLineText(2, buffer), LB_ERR);
 
+    // Another process's buffer would be too small for a row: a request sent
+    // from another thread is refused and writes nothing.
+    std::atomic<LRESULT> result(0);
+    std::atomic<bool> bAnswered(false);
+    std::thread asker([&] {
+        result = m_view.SendMessage(LB_GETTEXT, 1, reinterpret_cast<LPARAM>(buffer));
+        bAnswered = true;
+    });
+    for (MSG msg; !bAnswered; Sleep(1)) {
+        while (PeekMessage(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessage(&msg);
+    }
+    asker.join();
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'X'));
+
     std::string text = "kept";
     m_view.GetLineText(5, text);
     EXPECT_EQ(text, "kept") << "an index past the end leaves the text alone";
