@@ -40,11 +40,18 @@ std::string MakeRow(const BYTE* pData, DWORD dwSize, DWORD dwStart, DWORD nWidth
         }
     }
     row += " : ";
+    // The byte is the trail byte of a character that began in this row: it
+    // may look like a lead byte (0xE8 of "定"), but must not pull the next
+    // row's first byte up into this one.
+    bool bTrail = false;
     for (DWORD i = 0; i < nWidth && dwStart + i < dwSize; ++i) {
         const BYTE c = pData[dwStart + i];
         if (bCarry) {
             bCarry = false;
             row += '.';
+        } else if (bTrail) {
+            bTrail = false;
+            row += static_cast<char>(c);
         } else if (c < 0x20) {
             row += '.';
         } else if (i == nWidth - 1 && IsDBCSLeadByte(c)) {
@@ -60,6 +67,7 @@ std::string MakeRow(const BYTE* pData, DWORD dwSize, DWORD dwStart, DWORD nWidth
             }
         } else {
             row += static_cast<char>(c);
+            bTrail = IsDBCSLeadByte(c) && dwStart + i + 1 < dwSize && IsTrailByte(pData[dwStart + i + 1]);
         }
     }
     return row;

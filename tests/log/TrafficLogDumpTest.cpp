@@ -87,6 +87,13 @@ TEST(TrafficLogDumpTest, DoubleByteCharacterInLastColumnIsShownWhole)
     // A lead byte anywhere else is written as it is; its trail byte follows.
     const std::vector<BYTE> inside = {0x82, 0xA0, 'x'};
     EXPECT_EQ("0000 : 82 A0 78 -- -- -- -- --  : \x82\xA0x", Dump(inside, true, 8)[0]);
+
+    // A character that ends in the last column is not taken for one that
+    // begins there, though its trail byte 0xE8 is also a lead byte: "MSG 測定" "開始".
+    const std::vector<BYTE> ends = {'M', 'S', 'G', ' ', 0x91, 0xAA, 0x92, 0xE8, 0x8A, 0x4A, 0x8E, 0x6E};
+    const std::vector<std::string> endRows = Dump(ends, true, 8);
+    EXPECT_EQ("0000 : 4D 53 47 20 91 AA 92 E8  : MSG \x91\xAA\x92\xE8", endRows[0]);
+    EXPECT_EQ("0008 : 8A 4A 8E 6E -- -- -- --  : \x8A\x4A\x8E\x6E", endRows[1]);
 }
 
 // A view that serves given rows, so that the export sees the dump as it is.
