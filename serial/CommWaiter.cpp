@@ -61,11 +61,16 @@ bool CCommWaiter::TakeRead(BYTE& byFirst, bool bSignalled)
 {
     if (!m_bReadPending || !(bSignalled || IsSignalled(m_read.GetEvent())))
         return false;
-    m_bReadPending = false;
     DWORD dwRead = 0;
+    BOOL bOk = CommDriver().GetOverlappedResult(m_hPort, m_read.Get(), &dwRead, FALSE);
+    // Still running after all (its event was set by an earlier use): a
+    // second read must not be started on the same OVERLAPPED.
+    if (!bOk && ::GetLastError() == ERROR_IO_INCOMPLETE)
+        return false;
+    m_bReadPending = false;
     // A read whose time-out ran out ends with no byte: it is simply armed
     // again.
-    if (!CommDriver().GetOverlappedResult(m_hPort, m_read.Get(), &dwRead, FALSE) || dwRead != 1)
+    if (!bOk || dwRead != 1)
         return false;
     byFirst = m_byRead;
     return true;
@@ -75,9 +80,11 @@ void CCommWaiter::TakeLineWait()
 {
     if (!m_bLinePending || !IsSignalled(m_line.GetEvent()))
         return;
-    m_bLinePending = false;
     DWORD dwUnused = 0;
-    CommDriver().GetOverlappedResult(m_hPort, m_line.Get(), &dwUnused, FALSE);
+    if (!CommDriver().GetOverlappedResult(m_hPort, m_line.Get(), &dwUnused, FALSE)
+        && ::GetLastError() == ERROR_IO_INCOMPLETE)
+        return;
+    m_bLinePending = false;
 }
 
 bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst)
