@@ -156,6 +156,21 @@ CSimPortPair::TSimPort* CSimPortPair::Find(HANDLE hPort, ESimCall call)
     return nullptr;
 }
 
+// What every call on a handle holds while it runs: the pair's lock, the
+// port behind the handle (counted) and, on a synchronous handle, its turn.
+// The last error is set after both are released.
+struct CSimPortPair::CCall {
+    CCall(CSimPortPair& sim, HANDLE hPort, ESimCall call)
+        : lock(sim.m_mutex), pPort(sim.Find(hPort, call)), turn(sim, lock, pPort, hPort)
+    {
+    }
+
+    CErrorOnExit error;
+    std::unique_lock<std::mutex> lock;
+    TSimPort* pPort;
+    CSyncTurn turn;
+};
+
 // --- device side ---
 
 void CSimPortPair::DeviceSend(int nPort, const void* pData, DWORD dwSize)
@@ -514,10 +529,9 @@ HANDLE CSimPortPair::OpenPort(const char* name, DWORD dwFlags)
 
 BOOL CSimPortPair::GetCommState(HANDLE hPort, DCB* pDcb)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_GET_STATE);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_GET_STATE);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     *pDcb = pPort->dcb;
@@ -538,10 +552,9 @@ void CSimPortPair::ApplyLineControl(TSimPort& port)
 
 BOOL CSimPortPair::SetCommState(HANDLE hPort, DCB* pDcb)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_SET_STATE);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_SET_STATE);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     if (pPort->bFaults[SIM_STATE_REFUSED])
@@ -556,10 +569,9 @@ BOOL CSimPortPair::SetCommState(HANDLE hPort, DCB* pDcb)
 
 BOOL CSimPortPair::GetCommTimeouts(HANDLE hPort, COMMTIMEOUTS* pTimeouts)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_GET_TIMEOUTS);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_GET_TIMEOUTS);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     *pTimeouts = pPort->timeouts;
@@ -568,10 +580,9 @@ BOOL CSimPortPair::GetCommTimeouts(HANDLE hPort, COMMTIMEOUTS* pTimeouts)
 
 BOOL CSimPortPair::SetCommTimeouts(HANDLE hPort, COMMTIMEOUTS* pTimeouts)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_SET_TIMEOUTS);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_SET_TIMEOUTS);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     pPort->timeouts = *pTimeouts;
@@ -580,10 +591,9 @@ BOOL CSimPortPair::SetCommTimeouts(HANDLE hPort, COMMTIMEOUTS* pTimeouts)
 
 BOOL CSimPortPair::PurgeComm(HANDLE hPort, DWORD dwFlags)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_PURGE);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_PURGE);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     pPort->purges.push_back(dwFlags);
@@ -596,10 +606,9 @@ BOOL CSimPortPair::PurgeComm(HANDLE hPort, DWORD dwFlags)
 
 BOOL CSimPortPair::ClearCommError(HANDLE hPort, DWORD* pErrors, COMSTAT* pStat)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_CLEAR_ERROR);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_CLEAR_ERROR);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     if (pPort->bFaults[SIM_QUEUE_UNREADABLE])
@@ -615,10 +624,9 @@ BOOL CSimPortPair::ClearCommError(HANDLE hPort, DWORD* pErrors, COMSTAT* pStat)
 
 BOOL CSimPortPair::SetCommMask(HANDLE hPort, DWORD dwMask)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_SET_MASK);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_SET_MASK);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     pPort->dwEventMask = dwMask;
@@ -636,10 +644,9 @@ BOOL CSimPortPair::SetCommMask(HANDLE hPort, DWORD dwMask)
 
 BOOL CSimPortPair::WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_WAIT_EVENT);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_WAIT_EVENT);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     if (pPort->bFaults[SIM_NO_LINE_EVENTS] && (pPort->dwEventMask & LINE_EVENTS) != 0)
@@ -654,15 +661,14 @@ BOOL CSimPortPair::WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverla
     op.kind = OP_WAIT_EVENT;
     op.pOverlapped = pPort->bOverlapped ? pOverlapped : nullptr;
     op.pMask = pMask;
-    return Submit(lock, error, *pPort, op, nullptr);
+    return Submit(call.lock, error, *pPort, op, nullptr);
 }
 
 BOOL CSimPortPair::GetCommModemStatus(HANDLE hPort, DWORD* pStatus)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_MODEM_STATUS);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_MODEM_STATUS);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     if (pPort->bFaults[SIM_STATUS_UNREADABLE])
@@ -673,10 +679,9 @@ BOOL CSimPortPair::GetCommModemStatus(HANDLE hPort, DWORD* pStatus)
 
 BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_ESCAPE);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_ESCAPE);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     pPort->escapes.push_back(dwFunc);
@@ -693,10 +698,9 @@ BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)
 
 BOOL CSimPortPair::ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead, OVERLAPPED* pOverlapped)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_READ);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_READ);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     if (pPort->bFaults[SIM_READ_FAILS])
@@ -722,16 +726,15 @@ BOOL CSimPortPair::ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pR
         op.bHasDeadline = dwWait != 0;
     }
     op.deadline = TClock::now() + std::chrono::milliseconds(dwWait);
-    return Submit(lock, error, *pPort, op, pRead);
+    return Submit(call.lock, error, *pPort, op, pRead);
 }
 
 BOOL CSimPortPair::WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten,
                              OVERLAPPED* pOverlapped)
 {
-    CErrorOnExit error;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    TSimPort* pPort = Find(hPort, SIM_WRITE);
-    CSyncTurn turn(*this, lock, pPort, hPort);
+    CCall call(*this, hPort, SIM_WRITE);
+    TSimPort* pPort = call.pPort;
+    CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     if (pPort->bFaults[SIM_WRITE_FAILS])
@@ -747,7 +750,7 @@ BOOL CSimPortPair::WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWOR
     DWORD dwWait = t.WriteTotalTimeoutConstant + t.WriteTotalTimeoutMultiplier * dwSize;
     op.bHasDeadline = dwWait != 0;
     op.deadline = TClock::now() + std::chrono::milliseconds(dwWait);
-    return Submit(lock, error, *pPort, op, pWritten);
+    return Submit(call.lock, error, *pPort, op, pWritten);
 }
 
 BOOL CSimPortPair::GetOverlappedResult(HANDLE hPort, OVERLAPPED* pOverlapped, DWORD* pCount, BOOL bWait)

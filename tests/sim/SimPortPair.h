@@ -238,6 +238,7 @@ private:
     // call on it runs, then marks it busy until the guard goes.
     class CSyncTurn;
     class CErrorOnExit;
+    struct CCall;
     // Starts an operation: finishes it at once when it can, else makes it
     // pending (overlapped) or waits for its end (synchronous).
     BOOL Submit(std::unique_lock<std::mutex>& lock, CErrorOnExit& error, TSimPort& port, TPendingOp op,
