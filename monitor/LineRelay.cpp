@@ -163,18 +163,21 @@ DWORD CLineRelay::GetLineWait(bool bLineEvents) const
     return m_bLinesReadable ? LINE_POLL : LINE_POLL_UNREADABLE;
 }
 
-DWORD CLineRelay::ReadModemStatus()
+DWORD CLineRelay::ReadModemStatus(bool* pbReadable)
 {
     DWORD dwStatus = 0;
-    m_bLinesReadable = ZEV::CommDriver().GetCommModemStatus(GetHandle(), &dwStatus) != FALSE;
-    return m_bLinesReadable ? dwStatus : 0;
+    bool bReadable = ZEV::CommDriver().GetCommModemStatus(GetHandle(), &dwStatus) != FALSE;
+    if (pbReadable != nullptr)
+        *pbReadable = bReadable;
+    return bReadable ? dwStatus : 0;
 }
 
 void CLineRelay::WatchLines()
 {
     // One status read serves both lines: a device call costs more than
-    // anything else on the way of a byte.
-    DWORD dwStatus = ReadModemStatus();
+    // anything else on the way of a byte. Only the receive thread notes
+    // whether the lines can be read; priming reads them too.
+    DWORD dwStatus = ReadModemStatus(&m_bLinesReadable);
     WatchLine(dwStatus & MS_CTS_ON, m_nLastCts, SETRTS, CLRRTS, WM_RELAY_CTS);
     WatchLine(dwStatus & MS_DSR_ON, m_nLastDsr, SETDTR, CLRDTR, WM_RELAY_DSR);
 }

@@ -67,7 +67,7 @@ public:
     BOOL OnThreadMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    DWORD ReadModemStatus();
+    DWORD ReadModemStatus(bool* pbReadable = nullptr);
     void WatchLines();
     void WatchLine(DWORD dwOn, volatile int& nLast, DWORD dwOnCode, DWORD dwOffCode, UINT nMessage);
     DWORD GetLineWait(bool bLineEvents) const;
