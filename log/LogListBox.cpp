@@ -304,9 +304,10 @@ LRESULT CLogListBox::OnEraseBackground(HDC hDC)
 
 void CLogListBox::FreeQueuedLines()
 {
+    // The notices carry nothing; the rows themselves wait in the queue.
     MSG msg;
-    while (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE)) {
-    }
+    while (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE))
+        continue;
     m_pQueue->DropColumn(m_nColumn);
 }
 

@@ -54,6 +54,19 @@ BURST_DEADLINE = 5.0
 BURST_PAUSE = 0.1
 
 
+def read_ready(fd, timeout):
+    """What fd holds within timeout (b"" when nothing came), or None once it fails."""
+    r, _, _ = select.select([fd], [], [], timeout)
+    if not r:
+        return b""
+    try:
+        return os.read(fd, 65536)
+    except (BlockingIOError, InterruptedError):
+        return b""
+    except OSError:
+        return None
+
+
 def report(name, value, unit):
     print("%s: %s %s" % (name, value, unit), flush=True)
 
@@ -123,14 +136,8 @@ class Reader(threading.Thread):
     def run(self):
         last = time.monotonic()
         while not self._finished(last):
-            r, _, _ = select.select([self.fd], [], [], 0.1)
-            if not r:
-                continue
-            try:
-                part = os.read(self.fd, 65536)
-            except (BlockingIOError, InterruptedError):
-                continue
-            except OSError:
+            part = read_ready(self.fd, 0.1)
+            if part is None:
                 break
             if part:
                 self.got += part
@@ -246,13 +253,7 @@ def burst(src, dst, data):
         rest = deadline - time.monotonic()
         if rest <= 0:
             break
-        r, _, _ = select.select([dst.master], [], [], rest)
-        if not r:
-            continue
-        try:
-            part = os.read(dst.master, 65536)
-        except (BlockingIOError, InterruptedError):
-            continue
+        part = read_ready(dst.master, rest)
         if part:
             stamps.append(time.monotonic())
             got += part

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "log/DumpLines.h"
 #include "log/LogExport.h"
 #include "log/LogListBox.h"
 #include "support/ZevException.h"
@@ -119,6 +121,25 @@ protected:
     CLogListBox m_view[2];
     std::string m_strPath;
 };
+
+TEST_F(LogExportTest, ALeadByteBeforeALineBreakOrNulLeavesOneLinePerRowPair)
+{
+    for (const DWORD nWidth : {16u, 8u}) {
+        for (const BYTE next : {0x0A, 0x0D, 0x00}) {
+            std::vector<BYTE> data(nWidth - 1, 'A');
+            data.insert(data.end(), {0x82, next, 'B'});
+            const std::vector<std::string> rows = MakeDumpLines(data.data(), static_cast<DWORD>(data.size()), true, nWidth);
+            for (CLogListBox& view : m_view)
+                view.SendMessage(LB_RESETCONTENT);
+            Fill(0, rows);
+            Fill(1, {"x", "y"});
+            WriteLogFile(m_strPath.c_str(), m_view[0], m_view[1]);
+            const std::string text = ReadFile(m_strPath);
+            EXPECT_EQ(2, std::count(text.begin(), text.end(), '\n')) << nWidth << " bytes per row, " << int(next);
+            EXPECT_EQ(0u, text.find(rows[0])) << "the row reaches the file whole";
+        }
+    }
+}
 
 TEST_F(LogExportTest, LeftRowIsFilledTo70BytesSoTheCommaStandsAtByte71)
 {
