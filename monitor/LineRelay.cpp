@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "monitor/LineWatch.h"
 #include "serial/CommDriver.h"
 #include "serial/CommWaiter.h"
 
@@ -14,13 +15,6 @@ const DWORD CHUNK_SIZE = 4096;
 // How long a pending 1-byte read waits for its byte before the driver ends
 // it empty and it is armed again.
 const DWORD READ_WAIT = 200;
-// Waits between looks at the lines. With line events the look only catches
-// a status that can no longer be read; without them a readable line is
-// followed within a couple of milliseconds, as a handshake needs; a status
-// that cannot be read at all (no modem lines, device gone) needs no haste.
-const DWORD LINE_EVENT_RECHECK = 50;
-const DWORD LINE_POLL = 1;
-const DWORD LINE_POLL_UNREADABLE = 10;
 
 } // namespace
 
@@ -30,7 +24,7 @@ CLineRelay::CLineRelay()
     , m_nIndex(0)
     , m_nLastCts(-1)
     , m_nLastDsr(-1)
-    , m_bLinesReadable(false)
+    , m_bDtrOn(false)
     , m_hWake(CreateEventA(NULL, TRUE, FALSE, NULL))
     , m_bCtsFlow(false)
 {
@@ -67,22 +61,33 @@ void CLineRelay::StopReceiving()
     m_receiveThread.Stop(STOP_TIMEOUT);
 }
 
+// Answers whether the receive thread ran (and is now stopped); it cannot
+// stop itself.
+bool CLineRelay::PauseReceiving()
+{
+    if (!m_receiveThread.IsAlive() || GetCurrentThreadId() == m_receiveThread.GetThreadId())
+        return false;
+    StopReceiving();
+    return true;
+}
+
+void CLineRelay::ResumeReceiving()
+{
+    if (IsOpen())
+        StartReceiving();
+}
+
 void CLineRelay::ForgetPartner(CLineRelay* pPartner)
 {
     if (m_pPartner != pPartner)
         return;
-    if (GetCurrentThreadId() == m_receiveThread.GetThreadId()) {
-        m_pPartner = nullptr;
-        return;
-    }
     // The pointer is read on every pass, so the loop is paused while it is
     // cleared; afterwards this side relays into nothing, as into a closed
     // partner, and still reports.
-    bool bWasReceiving = m_receiveThread.IsAlive();
-    StopReceiving();
+    bool bPaused = PauseReceiving();
     m_pPartner = nullptr;
-    if (bWasReceiving && IsOpen())
-        StartReceiving();
+    if (bPaused)
+        ResumeReceiving();
 }
 
 void CLineRelay::Attach(int nIndex, ILineListener* pListener, CLineRelay* pPartner)
@@ -112,7 +117,14 @@ void CLineRelay::Close()
     // report changes that never happened.
     if (GetCurrentThreadId() != m_receiveThread.GetThreadId())
         StopReceiving();
+    // So does the partner's: it writes into this port and drives its lines,
+    // and Windows gives a closed handle's value to the next object opened.
+    CLineRelay* pPartner = m_pPartner;
+    bool bPaused = pPartner != nullptr && pPartner->PauseReceiving();
     CSerialPort::Close();
+    m_bDtrOn = false;
+    if (bPaused)
+        pPartner->ResumeReceiving();
 }
 
 BOOL CLineRelay::OnCommSetting(HANDLE, DCB* pDcb, COMMTIMEOUTS* pTimeouts)
@@ -141,56 +153,60 @@ DWORD CLineRelay::Run()
 
 DWORD CLineRelay::RelayLoop()
 {
-    ZEV::CCommWaiter waiter(GetHandle(), m_hWake);
+    ZEV::CCommWaiter waiter(GetHandle(), m_hWake, READ_WAIT);
+    CLineWatch lineWatch;
     std::vector<BYTE> chunk(CHUNK_SIZE);
     WatchLines();
     while (CanRun()) {
         BYTE byFirst = 0;
-        bool bData = waiter.Wait(GetLineWait(waiter.HasLineEvents()), byFirst);
+        bool bData = waiter.Wait(lineWatch.GetWait(waiter), byFirst);
         // Within one wake-up the lines go first, so that a handshake change
         // reaches the partner before the bytes sent after it.
-        WatchLines();
+        bool bReadable = false;
+        bool bChanged = WatchLines(&bReadable);
+        lineWatch.Note(waiter, bReadable, bChanged);
         if (bData)
             RelayChunk(byFirst, chunk.data(), CHUNK_SIZE);
     }
+    // A byte the last read took before it was ended is still relayed.
+    BYTE byLast = 0;
+    if (waiter.Stop(byLast))
+        RelayChunk(byLast, chunk.data(), CHUNK_SIZE);
     return 0;
-}
-
-DWORD CLineRelay::GetLineWait(bool bLineEvents) const
-{
-    if (bLineEvents)
-        return LINE_EVENT_RECHECK;
-    return m_bLinesReadable ? LINE_POLL : LINE_POLL_UNREADABLE;
 }
 
 DWORD CLineRelay::ReadModemStatus(bool* pbReadable)
 {
     DWORD dwStatus = 0;
-    bool bReadable = ZEV::CommDriver().GetCommModemStatus(GetHandle(), &dwStatus) != FALSE;
+    HANDLE hPort = GetHandle();
+    bool bReadable = hPort != INVALID_HANDLE_VALUE && ZEV::CommDriver().GetCommModemStatus(hPort, &dwStatus);
     if (pbReadable != nullptr)
         *pbReadable = bReadable;
     return bReadable ? dwStatus : 0;
 }
 
-void CLineRelay::WatchLines()
+// Answers whether a line changed.
+bool CLineRelay::WatchLines(bool* pbReadable)
 {
     // One status read serves both lines: a device call costs more than
-    // anything else on the way of a byte. Only the receive thread notes
-    // whether the lines can be read; priming reads them too.
-    DWORD dwStatus = ReadModemStatus(&m_bLinesReadable);
-    WatchLine(dwStatus & MS_CTS_ON, m_nLastCts, SETRTS, CLRRTS, WM_RELAY_CTS);
-    WatchLine(dwStatus & MS_DSR_ON, m_nLastDsr, SETDTR, CLRDTR, WM_RELAY_DSR);
+    // anything else on the way of a byte.
+    DWORD dwStatus = ReadModemStatus(pbReadable);
+    bool bCts = WatchLine(dwStatus & MS_CTS_ON, m_nLastCts, &CLineRelay::SetRts, WM_RELAY_CTS);
+    bool bDsr = WatchLine(dwStatus & MS_DSR_ON, m_nLastDsr, &CLineRelay::SetDtr, WM_RELAY_DSR);
+    return bCts || bDsr;
 }
 
-void CLineRelay::WatchLine(DWORD dwOn, volatile int& nLast, DWORD dwOnCode, DWORD dwOffCode, UINT nMessage)
+bool CLineRelay::WatchLine(DWORD dwOn, volatile int& nLast, void (CLineRelay::*pDrive)(bool), UINT nMessage)
 {
     int nState = dwOn != 0 ? 1 : 0;
     if (nState == nLast)
-        return;
+        return false;
     // The partner's device sees the line before the log does.
-    DrivePartner(nState ? dwOnCode : dwOffCode);
+    if (m_pPartner)
+        (m_pPartner->*pDrive)(nState != 0);
     nLast = nState;
     PostEvent(nMessage, static_cast<BYTE>(nState));
+    return true;
 }
 
 void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity)
@@ -206,20 +222,12 @@ void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity)
 
 void CLineRelay::HandOver(const BYTE* pData, DWORD dwSize)
 {
-    DWORD dwDone = 0;
-    while (dwDone < dwSize) {
-        DWORD dwLeft = dwSize - dwDone;
-        DWORD dwSent = m_pPartner ? m_pPartner->Send(dwLeft, pData + dwDone) : ZEV::INVALID_SIZE;
-        // A closed or failing partner takes nothing: the bytes are only
-        // reported. A write that timed out (CTS flow control) gives up the
-        // byte it stuck at, which is not retried, as a single write would;
-        // the rest gets a write and a time-out of its own.
-        DWORD dwTaken = dwLeft;
-        if (dwSent != ZEV::INVALID_SIZE && dwSent < dwLeft)
-            dwTaken = dwSent + 1;
-        ReportData(pData + dwDone, dwTaken);
-        dwDone += dwTaken;
-    }
+    // One write and one write time-out for the whole chunk, ended at once by
+    // a stop. What a closed, failing or held-back partner leaves unsent is
+    // dropped, never sent again; every byte is reported either way.
+    if (m_pPartner)
+        m_pPartner->SendUntil(dwSize, pData, m_hWake);
+    ReportData(pData, dwSize);
 }
 
 void CLineRelay::ReportData(const BYTE* pData, DWORD dwSize)
@@ -256,12 +264,6 @@ void CLineRelay::TakeBlock(DWORD dwSize)
         return;
     for (BYTE byte : bytes)
         m_pListener->OnLineData(m_nIndex, 1, &byte);
-}
-
-void CLineRelay::DrivePartner(DWORD dwFunction)
-{
-    if (m_pPartner)
-        ZEV::CommDriver().EscapeCommFunction(m_pPartner->GetHandle(), dwFunction);
 }
 
 void CLineRelay::PostEvent(UINT nMessage, BYTE nValue)
@@ -305,12 +307,21 @@ bool CLineRelay::IsCtsOn()
 
 void CLineRelay::SetRts(bool bOn)
 {
-    ZEV::CommDriver().EscapeCommFunction(GetHandle(), bOn ? SETRTS : CLRRTS);
+    HANDLE hPort = GetHandle();
+    if (hPort == INVALID_HANDLE_VALUE)
+        return;
+    ZEV::ICommDriver& driver = ZEV::CommDriver();
+    driver.EscapeCommFunction(hPort, bOn ? SETRTS : CLRRTS);
+    driver.EscapeCommFunction(hPort, m_bDtrOn ? SETDTR : CLRDTR);
 }
 
 void CLineRelay::SetDtr(bool bOn)
 {
-    ZEV::CommDriver().EscapeCommFunction(GetHandle(), bOn ? SETDTR : CLRDTR);
+    HANDLE hPort = GetHandle();
+    if (hPort == INVALID_HANDLE_VALUE)
+        return;
+    m_bDtrOn = bOn;
+    ZEV::CommDriver().EscapeCommFunction(hPort, bOn ? SETDTR : CLRDTR);
 }
 
 void PrimeLines(CLineRelay& port1, CLineRelay& port2, bool& bCts1, bool& bCts2)

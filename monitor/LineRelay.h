@@ -46,7 +46,9 @@ public:
     // Own CTS input, read now; a failed read counts as off (IsDsrOn is the
     // port's own).
     bool IsCtsOn();
-    // Own modem outputs; failures (a closed port) are ignored.
+    // Own modem outputs; failures are ignored, a closed port is not touched.
+    // An RTS change sends DTR again as it is: usbser.sys passes the lines to
+    // the device only with a DTR request, and the driver cannot be told.
     void SetRts(bool bOn);
     void SetDtr(bool bOn);
 
@@ -68,18 +70,18 @@ public:
 
 private:
     DWORD ReadModemStatus(bool* pbReadable = nullptr);
-    void WatchLines();
-    void WatchLine(DWORD dwOn, volatile int& nLast, DWORD dwOnCode, DWORD dwOffCode, UINT nMessage);
-    DWORD GetLineWait(bool bLineEvents) const;
+    bool WatchLines(bool* pbReadable = nullptr);
+    bool WatchLine(DWORD dwOn, volatile int& nLast, void (CLineRelay::*pDrive)(bool), UINT nMessage);
     void RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity);
     void HandOver(const BYTE* pData, DWORD dwSize);
     void ReportData(const BYTE* pData, DWORD dwSize);
     void TakeBlock(DWORD dwSize);
-    void DrivePartner(DWORD dwFunction);
     void PostEvent(UINT nMessage, BYTE nValue);
     void ForgetPartner(CLineRelay* pPartner);
     void StartReceiving();
     void StopReceiving();
+    bool PauseReceiving();
+    void ResumeReceiving();
 
     CLineRelay(const CLineRelay&) = delete;
     CLineRelay& operator=(const CLineRelay&) = delete;
@@ -92,9 +94,8 @@ private:
     // Written by the receive thread only; read by others once it settled.
     volatile int m_nLastCts;
     volatile int m_nLastDsr;
-    // The last status read succeeded: lines without events are then polled
-    // closely enough to follow a handshake.
-    bool m_bLinesReadable;
+    // The DTR output last set, sent again after every RTS change.
+    volatile bool m_bDtrOn;
     // Set to end the receive thread's wait at once.
     HANDLE m_hWake;
     // Bytes announced by WM_RELAY_BLOCK and not yet reported, oldest first.

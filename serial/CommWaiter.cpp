@@ -10,16 +10,22 @@ const DWORD LINE_EVENTS = EV_CTS | EV_DSR;
 
 bool IsSignalled(HANDLE hEvent) { return ::WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0; }
 
+// Whether tick count a is at or past b, across the counter's wrap.
+bool IsReached(DWORD a, DWORD b) { return static_cast<LONG>(a - b) >= 0; }
+
 } // namespace
 
-CCommWaiter::CCommWaiter(HANDLE hPort, HANDLE hStop)
+CCommWaiter::CCommWaiter(HANDLE hPort, HANDLE hStop, DWORD dwReadWait)
     : m_hPort(hPort),
       m_hStop(hStop),
-      m_byRead(0),
-      m_dwEvents(0),
+      m_dwReadWait(dwReadWait),
+      m_dwArmed(0),
+      m_dwHoldEnd(0),
+      m_bHold(false),
       m_bReadPending(false),
       m_bLinePending(false),
-      m_bLineEvents(false)
+      m_bLineEvents(false),
+      m_bLineTaken(false)
 {
     // A driver without line events (a pseudo-terminal under Wine) refuses
     // the first wait; the caller then polls the lines instead.
@@ -28,29 +34,54 @@ CCommWaiter::CCommWaiter(HANDLE hPort, HANDLE hStop)
 
 CCommWaiter::~CCommWaiter()
 {
-    if (m_bReadPending)
-        m_read.Abandon(m_hPort);
-    if (m_bLinePending)
-        m_line.Abandon(m_hPort);
+    BYTE byUnused = 0;
+    Stop(byUnused);
+}
+
+bool CCommWaiter::IsReadHeld()
+{
+    if (!m_bHold)
+        return false;
+    DWORD dwErrors = 0;
+    COMSTAT stat = {};
+    // Bytes that came meanwhile end the hold at once.
+    if (IsReached(::GetTickCount(), m_dwHoldEnd)
+        || (CommDriver().ClearCommError(m_hPort, &dwErrors, &stat) && stat.cbInQue > 0))
+        m_bHold = false;
+    return m_bHold;
+}
+
+DWORD CCommWaiter::GetHoldLeft() const
+{
+    DWORD dwNow = ::GetTickCount();
+    return IsReached(dwNow, m_dwHoldEnd) ? 0 : m_dwHoldEnd - dwNow;
 }
 
 void CCommWaiter::ArmRead()
 {
-    if (m_bReadPending || !m_read.IsReady())
+    if (m_bReadPending || IsReadHeld() || !m_read.IsReady())
         return;
     DWORD dwRead = 0;
-    BOOL bDone = CommDriver().ReadFile(m_hPort, &m_byRead, 1, &dwRead, m_read.Begin());
-    // A read that failed outright (the device is gone) is tried again at
-    // the next wait; the caller's bounded wait keeps that from spinning.
+    m_dwArmed = ::GetTickCount();
+    BYTE* pByte = reinterpret_cast<BYTE*>(m_read.GetSpare());
+    BOOL bDone = CommDriver().ReadFile(m_hPort, pByte, 1, &dwRead, m_read.Begin());
     m_bReadPending = bDone || ::GetLastError() == ERROR_IO_PENDING;
+    // A read refused for a line error (fAbortOnError left on by another
+    // program) goes again once the error is cleared; one refused because
+    // the device is gone is tried at the next wait, which is bounded.
+    if (!m_bReadPending) {
+        DWORD dwErrors = 0;
+        CommDriver().ClearCommError(m_hPort, &dwErrors, NULL);
+    }
 }
 
 void CCommWaiter::ArmLineWait()
 {
-    if (!m_bLineEvents || m_bLinePending)
+    if (!m_bLineEvents || m_bLinePending || !m_line.IsReady())
         return;
-    m_dwEvents = 0;
-    BOOL bDone = CommDriver().WaitCommEvent(m_hPort, &m_dwEvents, m_line.Begin());
+    DWORD* pdwEvents = m_line.GetSpare();
+    *pdwEvents = 0;
+    BOOL bDone = CommDriver().WaitCommEvent(m_hPort, pdwEvents, m_line.Begin());
     if (bDone || ::GetLastError() == ERROR_IO_PENDING)
         m_bLinePending = true;
     else
@@ -68,12 +99,25 @@ bool CCommWaiter::TakeRead(BYTE& byFirst, bool bSignalled)
     if (!bOk && ::GetLastError() == ERROR_IO_INCOMPLETE)
         return false;
     m_bReadPending = false;
-    // A read whose time-out ran out ends with no byte: it is simply armed
-    // again.
-    if (!bOk || dwRead != 1)
+    if (!bOk) {
+        // Ended by a line error: cleared, and the next wait reads on.
+        DWORD dwErrors = 0;
+        CommDriver().ClearCommError(m_hPort, &dwErrors, NULL);
         return false;
-    byFirst = m_byRead;
-    return true;
+    }
+    if (dwRead == 1) {
+        byFirst = *reinterpret_cast<BYTE*>(m_read.GetSpare());
+        return true;
+    }
+    // An empty read normally means its time-out ran out and it is simply
+    // armed again. Some drivers (CH340) ignore the time-out and end it at
+    // once: re-arming at once would spin, so the rest of the time-out is
+    // waited out on the other events first.
+    if (::GetTickCount() - m_dwArmed < m_dwReadWait / 2) {
+        m_bHold = true;
+        m_dwHoldEnd = m_dwArmed + m_dwReadWait;
+    }
+    return false;
 }
 
 void CCommWaiter::TakeLineWait()
@@ -85,12 +129,53 @@ void CCommWaiter::TakeLineWait()
         && ::GetLastError() == ERROR_IO_INCOMPLETE)
         return;
     m_bLinePending = false;
+    m_bLineTaken = true;
+}
+
+bool CCommWaiter::SawLineEvent()
+{
+    return m_bLineTaken || (m_bLinePending && IsSignalled(m_line.GetEvent()));
+}
+
+void CCommWaiter::EndLineWait()
+{
+    if (!m_bLinePending)
+        return;
+    m_bLinePending = false;
+    // Clearing the mask is the documented way to end a pending event wait,
+    // and the one Wine honours: there CancelIoEx leaves the wait pending.
+    CommDriver().SetCommMask(m_hPort, 0);
+    DWORD dwUnused = 0;
+    if (!m_line.Settle(m_hPort, &dwUnused))
+        m_line.Cancel(m_hPort, &dwUnused);
+}
+
+void CCommWaiter::DropLineEvents()
+{
+    EndLineWait();
+    CommDriver().SetCommMask(m_hPort, 0);
+    m_bLineEvents = false;
+}
+
+bool CCommWaiter::Stop(BYTE& byLast)
+{
+    EndLineWait();
+    if (!m_bReadPending)
+        return false;
+    m_bReadPending = false;
+    DWORD dwRead = 0;
+    // A byte that came just before the cancel is the caller's to relay.
+    if (!m_read.Cancel(m_hPort, &dwRead) || dwRead != 1)
+        return false;
+    byLast = *reinterpret_cast<BYTE*>(m_read.GetSpare());
+    return true;
 }
 
 bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst)
 {
     ArmRead();
     ArmLineWait();
+    m_bLineTaken = false;
     HANDLE handles[3];
     DWORD nCount = 0;
     if (m_bReadPending)
@@ -99,6 +184,8 @@ bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst)
         handles[nCount++] = m_line.GetEvent();
     if (m_hStop != NULL)
         handles[nCount++] = m_hStop;
+    if (m_bHold && GetHoldLeft() < dwTimeout)
+        dwTimeout = GetHoldLeft();
     DWORD dwWoken = WAIT_TIMEOUT;
     if (nCount == 0)
         ::Sleep(dwTimeout);

@@ -13,12 +13,12 @@ namespace ZEV {
 //
 // The port must be open for overlapped I/O, with read time-outs under which
 // a 1-byte read waits for its byte (ReadIntervalTimeout and
-// ReadTotalTimeoutMultiplier MAXDWORD, a constant). One waiter per port and
-// thread; its destructor cancels what is still pending.
+// ReadTotalTimeoutMultiplier MAXDWORD, the constant dwReadWait). One waiter
+// per port and thread; Stop, or the destructor, ends what is still pending.
 class CCommWaiter {
 public:
     // hStop: an event that ends any wait at once (may be NULL).
-    CCommWaiter(HANDLE hPort, HANDLE hStop);
+    CCommWaiter(HANDLE hPort, HANDLE hStop, DWORD dwReadWait);
     ~CCommWaiter();
 
     CCommWaiter(const CCommWaiter&) = delete;
@@ -30,22 +30,40 @@ public:
     bool Wait(DWORD dwTimeout, BYTE& byFirst);
     // Whether the driver takes line-event waits; known after the first Wait.
     bool HasLineEvents() const { return m_bLineEvents; }
+    // Whether a line event was taken by the last Wait, or has come since.
+    bool SawLineEvent();
+    // Gives up the driver's line events: the caller reads the lines itself.
+    void DropLineEvents();
+    // Ends the pending read and line wait, each bounded; answers whether
+    // the read brought a byte first (then in byLast). Idempotent.
+    bool Stop(BYTE& byLast);
 
 private:
     void ArmRead();
     void ArmLineWait();
     bool TakeRead(BYTE& byFirst, bool bSignalled);
     void TakeLineWait();
+    void EndLineWait();
+    bool IsReadHeld();
+    DWORD GetHoldLeft() const;
 
     HANDLE m_hPort;
     HANDLE m_hStop;
+    DWORD m_dwReadWait;
     COverlappedIo m_read;
     COverlappedIo m_line;
     BYTE m_byRead;
     DWORD m_dwEvents;
+    // When the pending read was armed; an empty read that ends well before
+    // its time-out (a driver that ignores it) holds the next one back until
+    // m_dwHoldEnd.
+    DWORD m_dwArmed;
+    DWORD m_dwHoldEnd;
+    bool m_bHold;
     bool m_bReadPending;
     bool m_bLinePending;
     bool m_bLineEvents;
+    bool m_bLineTaken;
 };
 
 } // namespace ZEV

@@ -134,12 +134,20 @@ DWORD CSerialPort::ApplySetting(HANDLE hPort)
     dcb.StopBits = static_cast<BYTE>(m_dwStopBits);
     dcb.fParity = m_dwParity != NOPARITY ? 1 : 0;
     MaskFlagWord(dcb, DCB_FLAGS_KEPT);
+    // Not left as the last program had them: with fAbortOnError one line
+    // error refuses every read and write until it is cleared, fNull drops
+    // 0x00 bytes, fErrorChar replaces bytes; Windows takes only binary mode.
+    dcb.fAbortOnError = 0;
+    dcb.fNull = 0;
+    dcb.fErrorChar = 0;
+    dcb.fBinary = 1;
     // A read returns at once with what is already received; a write of n
-    // bytes gives up after n + 1000 ms.
+    // bytes gives up after 1000 ms and at least twice the time the n
+    // characters take on the line.
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
-    timeouts.WriteTotalTimeoutMultiplier = 1;
+    timeouts.WriteTotalTimeoutMultiplier = GetWriteMultiplier();
     timeouts.WriteTotalTimeoutConstant = 1000;
     if (!OnCommSetting(hPort, &dcb, &timeouts))
         return ERROR_SETTING_REFUSED;
@@ -166,6 +174,16 @@ void CSerialPort::Close()
     }
     driver.CloseHandle(hPort);
     m_bLinked = false;
+}
+
+DWORD CSerialPort::GetWriteMultiplier() const
+{
+    // Start bit, data bits, parity bit and stop bits (one and a half
+    // counted as two), in ms per character, doubled and rounded up.
+    DWORD dwBits = 1 + m_nByteSize + (m_dwParity != NOPARITY ? 1 : 0) + (m_dwStopBits == ONESTOPBIT ? 1 : 2);
+    DWORD dwBaud = m_dwBaudRate != 0 ? m_dwBaudRate : 1;
+    DWORD dwMultiplier = (2 * 1000 * dwBits + dwBaud - 1) / dwBaud;
+    return dwMultiplier != 0 ? dwMultiplier : 1;
 }
 
 DWORD CSerialPort::SetPortSetting(const TPortSetting& setting)
@@ -195,23 +213,29 @@ TPortSetting CSerialPort::GetPortSetting() const
     return setting;
 }
 
-DWORD CSerialPort::Send(DWORD dwSize, const void* pData)
+DWORD CSerialPort::Send(DWORD dwSize, const void* pData) { return SendUntil(dwSize, pData, NULL); }
+
+DWORD CSerialPort::SendUntil(DWORD dwSize, const void* pData, HANDLE hStop)
 {
     HANDLE hPort = m_hPort;
     if (hPort == INVALID_HANDLE_VALUE)
         return INVALID_SIZE;
+    // A driver that ends a held write early with part of it sent gives the
+    // rest no fresh time-out: the whole call keeps to the first one.
+    DWORD dwStart = ::GetTickCount();
+    DWORD dwWait = GetWriteWait(dwSize);
     const BYTE* pNext = static_cast<const BYTE*>(pData);
     DWORD dwRemaining = dwSize;
     DWORD dwTotal = 0;
     for (;;) {
+        DWORD dwSpent = ::GetTickCount() - dwStart;
+        DWORD dwLeft = dwWait == INFINITE ? INFINITE : (dwSpent < dwWait ? dwWait - dwSpent : 0);
         DWORD dwWritten = 0;
-        if (!WritePortFile(&dwWritten, dwRemaining, pNext, hPort))
+        COverlappedIo::EEnd end = Write(&dwWritten, dwRemaining, pNext, hPort, dwLeft, hStop);
+        if (end == COverlappedIo::END_FAILED)
             return INVALID_SIZE;
-        // Nothing went out within the write time-out: report what did.
-        if (dwWritten == 0)
-            return dwTotal;
         dwTotal += dwWritten;
-        if (dwWritten >= dwRemaining)
+        if (end == COverlappedIo::END_CUT || dwWritten == 0 || dwWritten >= dwRemaining)
             return dwTotal;
         pNext += dwWritten;
         dwRemaining -= dwWritten;
@@ -298,15 +322,21 @@ DWORD CSerialPort::GetWriteWait(DWORD dwSize) const
 
 BOOL CSerialPort::WritePortFile(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort)
 {
+    return Write(pdwWritten, dwSize, pData, hPort, GetWriteWait(dwSize), NULL) != COverlappedIo::END_FAILED;
+}
+
+COverlappedIo::EEnd CSerialPort::Write(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort,
+                                       DWORD dwWait, HANDLE hStop)
+{
+    *pdwWritten = 0;
     CSyncLock lock(m_writeLock);
     if (!m_writeIo.IsReady())
-        return FALSE;
+        return COverlappedIo::END_FAILED;
     DWORD dwWritten = 0;
     BOOL bStarted = CommDriver().WriteFile(hPort, pData, dwSize, &dwWritten, m_writeIo.Begin());
-    if (!m_writeIo.Finish(hPort, bStarted, GetWriteWait(dwSize), &dwWritten))
-        return FALSE;
+    COverlappedIo::EEnd end = m_writeIo.Finish(hPort, bStarted, dwWait, hStop, &dwWritten);
     *pdwWritten = dwWritten;
-    return TRUE;
+    return end;
 }
 
 BOOL CSerialPort::ReadPortFile(DWORD* pdwRead, void* pBuffer, DWORD dwSize, HANDLE hPort)
@@ -316,7 +346,7 @@ BOOL CSerialPort::ReadPortFile(DWORD* pdwRead, void* pBuffer, DWORD dwSize, HAND
         return FALSE;
     DWORD dwRead = 0;
     BOOL bStarted = CommDriver().ReadFile(hPort, pBuffer, dwSize, &dwRead, m_readIo.Begin());
-    if (!m_readIo.Finish(hPort, bStarted, READ_WAIT_LIMIT, &dwRead))
+    if (m_readIo.Finish(hPort, bStarted, READ_WAIT_LIMIT, NULL, &dwRead) == COverlappedIo::END_FAILED)
         return FALSE;
     *pdwRead = dwRead;
     return TRUE;

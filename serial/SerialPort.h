@@ -56,6 +56,11 @@ public:
     BOOL IsOpen() const override;
     BOOL IsLinked() const override;
     DWORD Send(DWORD dwSize, const void* pData) override;
+    // Send whose wait also ends, at once, when hStop is set. The whole call
+    // gets one write time-out; a write cut short by it, by a cancel or by
+    // the stop ends it, and what such a write reports is taken as sent, so
+    // that no byte is ever sent twice.
+    DWORD SendUntil(DWORD dwSize, const void* pData, HANDLE hStop);
     DWORD Receive(DWORD dwSize, void* pBuffer) override;
     DWORD GetQueuedSize() override;
     ELinkState CheckLink() override;
@@ -84,6 +89,9 @@ private:
     DWORD ApplySetting(HANDLE hPort);
     void NameChannel();
     DWORD GetWriteWait(DWORD dwSize) const;
+    DWORD GetWriteMultiplier() const;
+    COverlappedIo::EEnd Write(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort, DWORD dwWait,
+                              HANDLE hStop);
 
     std::string m_strChannelName;
     DWORD m_dwChannelId;

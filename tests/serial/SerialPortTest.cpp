@@ -142,8 +142,9 @@ TEST_F(SerialPortTest, OpenWritesLineSettingsTimeoutsAndClearsFlowAndLineControl
     EXPECT_EQ(8, dcb.ByteSize);
     EXPECT_EQ(NOPARITY, dcb.Parity);
     EXPECT_EQ(TWOSTOPBITS, dcb.StopBits);
-    // The mask, and fParity (bit 1) off for no parity; the rest as reported.
-    EXPECT_EQ(0xFFFFCC01u, FlagWord(dcb));
+    // The mask, fParity off for no parity, fErrorChar, fNull and
+    // fAbortOnError off; the rest as reported.
+    EXPECT_EQ(0xFFFF8001u, FlagWord(dcb));
     EXPECT_EQ(77, dcb.XonLim);
     EXPECT_EQ('?', dcb.ErrorChar);
 
@@ -151,7 +152,7 @@ TEST_F(SerialPortTest, OpenWritesLineSettingsTimeoutsAndClearsFlowAndLineControl
     EXPECT_EQ(MAXDWORD, t.ReadIntervalTimeout);
     EXPECT_EQ(0u, t.ReadTotalTimeoutMultiplier);
     EXPECT_EQ(0u, t.ReadTotalTimeoutConstant);
-    EXPECT_EQ(1u, t.WriteTotalTimeoutMultiplier);
+    EXPECT_EQ(2u, t.WriteTotalTimeoutMultiplier); // 11 bits at 19200: 0.57 ms
     EXPECT_EQ(1000u, t.WriteTotalTimeoutConstant);
 
     EXPECT_EQ((std::vector<DWORD>{0x0F, 0x0F}), m_sim.GetPurges(0));

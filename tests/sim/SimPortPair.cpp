@@ -1,6 +1,7 @@
 #include "tests/sim/SimPortPair.h"
 
 #include <chrono>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -38,7 +39,8 @@ bool SameName(const std::string& a, const char* b)
 } // namespace
 
 CSimPortPair::CSimPortPair(const char* pszName0, const char* pszName1)
-    : m_bStopClock(false), m_dwCalls(), m_dwNextHandle(0x5100), m_bInstalled(false), m_pPrevious(nullptr)
+    : m_bStopClock(false), m_dwCalls(), m_dwNextHandle(0x5100), m_dwClosedCalls(0), m_bInstalled(false),
+      m_pPrevious(nullptr)
 {
     m_ports[0].strName = pszName0 ? pszName0 : "";
     m_ports[1].strName = pszName1 ? pszName1 : "";
@@ -153,6 +155,8 @@ CSimPortPair::TSimPort* CSimPortPair::Find(HANDLE hPort, ESimCall call)
         }
     }
     ++m_dwCalls[UNKNOWN_PORT][call];
+    if (std::find(m_closed.begin(), m_closed.end(), hPort) != m_closed.end())
+        ++m_dwClosedCalls;
     return nullptr;
 }
 
@@ -177,7 +181,11 @@ void CSimPortPair::DeviceSend(int nPort, const void* pData, DWORD dwSize)
 {
     const BYTE* p = static_cast<const BYTE*>(pData);
     std::lock_guard<std::mutex> lock(m_mutex);
-    Port(nPort).rxQueue.insert(Port(nPort).rxQueue.end(), p, p + dwSize);
+    TSimPort& port = Port(nPort);
+    for (DWORD i = 0; i < dwSize; ++i) {
+        if (p[i] != 0 || !port.dcb.fNull)
+            port.rxQueue.push_back(p[i]);
+    }
     if (dwSize > 0)
         NoteEvent(Port(nPort), EV_RXCHAR);
     Progress();
@@ -255,6 +263,24 @@ void CSimPortPair::SetFault(int nPort, ESimFault fault, bool bOn)
     std::lock_guard<std::mutex> lock(m_mutex);
     Port(nPort).bFaults[fault] = bOn;
     m_changed.notify_all();
+}
+
+void CSimPortPair::InjectLineError(int nPort)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    TSimPort& port = Port(nPort);
+    port.dwErrors |= CE_FRAME;
+    if (port.dcb.fAbortOnError) {
+        port.bAborting = true;
+        AbortOps(nPort & 1, true, true, false);
+    }
+    m_changed.notify_all();
+}
+
+DWORD CSimPortPair::GetClosedHandleCalls() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_dwClosedCalls;
 }
 
 void CSimPortPair::SetWriteLimit(int nPort, DWORD dwLimit)
@@ -366,6 +392,8 @@ bool CSimPortPair::WaitUntil(const std::function<bool()>& pred, DWORD dwTimeout)
 void CSimPortPair::NoteEvent(TSimPort& port, DWORD dwEvent)
 {
     // Events outside the mask are not kept, as with a real driver.
+    if (port.bFaults[SIM_USBSER])
+        dwEvent &= ~EV_CTS;
     port.dwEventsSeen |= dwEvent & port.dwEventMask;
 }
 
@@ -411,11 +439,11 @@ bool CSimPortPair::TryFinish(TPendingOp& op)
         if (!bMayGo && !bTimedOut)
             return false;
         // A write that timed out succeeds having written nothing.
-        DWORD dwCount = bMayGo ? op.dwSize : 0;
+        DWORD dwCount = bMayGo ? op.dwSize : (port.bFaults[SIM_FTDI] ? op.dwSize / 2 : 0);
         if (dwCount > port.dwWriteLimit)
             dwCount = port.dwWriteLimit;
         port.strDeviceBytes.append(op.strData, 0, dwCount);
-        Complete(op, ERROR_SUCCESS, dwCount);
+        Complete(op, !bMayGo && port.bFaults[SIM_USBSER] ? ERROR_SEM_TIMEOUT : ERROR_SUCCESS, dwCount);
         return true;
     }
     case OP_WAIT_EVENT: {
@@ -512,6 +540,10 @@ HANDLE CSimPortPair::OpenPort(const char* name, DWORD dwFlags)
             } else {
                 m_dwNextHandle += 4;
                 port.hOpen = reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(m_dwNextHandle));
+                if (port.bFaults[SIM_REUSE_HANDLES] && !m_closed.empty()) {
+                    port.hOpen = m_closed.back();
+                    m_closed.pop_back();
+                }
                 port.bOverlapped = (dwFlags & FILE_FLAG_OVERLAPPED) != 0;
                 port.bSyncBusy = false;
                 port.dwEventMask = 0;
@@ -540,6 +572,7 @@ BOOL CSimPortPair::GetCommState(HANDLE hPort, DCB* pDcb)
 
 void CSimPortPair::ApplyLineControl(TSimPort& port)
 {
+    port.bPortRts = port.bRtsAsked;
     if (port.dcb.fDtrControl == DTR_CONTROL_ENABLE)
         port.bPortDtr = true;
     else if (port.dcb.fDtrControl == DTR_CONTROL_DISABLE)
@@ -548,6 +581,7 @@ void CSimPortPair::ApplyLineControl(TSimPort& port)
         port.bPortRts = true;
     else if (port.dcb.fRtsControl == RTS_CONTROL_DISABLE)
         port.bPortRts = false;
+    port.bRtsAsked = port.bPortRts;
 }
 
 BOOL CSimPortPair::SetCommState(HANDLE hPort, DCB* pDcb)
@@ -614,7 +648,9 @@ BOOL CSimPortPair::ClearCommError(HANDLE hPort, DWORD* pErrors, COMSTAT* pStat)
     if (pPort->bFaults[SIM_QUEUE_UNREADABLE])
         return error.Set(ERROR_GEN_FAILURE);
     if (pErrors != nullptr)
-        *pErrors = 0;
+        *pErrors = pPort->dwErrors;
+    pPort->dwErrors = 0;
+    pPort->bAborting = false;
     if (pStat != nullptr) {
         memset(pStat, 0, sizeof(*pStat));
         pStat->cbInQue = static_cast<DWORD>(pPort->rxQueue.size());
@@ -686,12 +722,14 @@ BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)
         return error.Set(ERROR_INVALID_HANDLE);
     pPort->escapes.push_back(dwFunc);
     switch (dwFunc) {
-    case SETRTS: pPort->bPortRts = true; break;
-    case CLRRTS: pPort->bPortRts = false; break;
+    case SETRTS: pPort->bRtsAsked = true; break;
+    case CLRRTS: pPort->bRtsAsked = false; break;
     case SETDTR: pPort->bPortDtr = true; break;
     case CLRDTR: pPort->bPortDtr = false; break;
     default: break;
     }
+    if (!pPort->bFaults[SIM_USBSER] || dwFunc == SETDTR || dwFunc == CLRDTR)
+        pPort->bPortRts = pPort->bRtsAsked;
     m_changed.notify_all();
     return TRUE;
 }
@@ -705,6 +743,8 @@ BOOL CSimPortPair::ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pR
         return error.Set(ERROR_INVALID_HANDLE);
     if (pPort->bFaults[SIM_READ_FAILS])
         return error.Set(ERROR_GEN_FAILURE);
+    if (pPort->bAborting)
+        return error.Set(ERROR_OPERATION_ABORTED);
     if (pOverlapped == nullptr && pPort->bOverlapped)
         return error.Set(ERROR_INVALID_PARAMETER);
     const COMMTIMEOUTS& t = pPort->timeouts;
@@ -720,7 +760,7 @@ BOOL CSimPortPair::ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pR
                && t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != MAXDWORD) {
         op.bFirstByte = true;
         op.bHasDeadline = true;
-        dwWait = t.ReadTotalTimeoutConstant;
+        dwWait = pPort->bFaults[SIM_CH340] ? 0 : t.ReadTotalTimeoutConstant;
     } else {
         dwWait = t.ReadTotalTimeoutMultiplier * dwSize + t.ReadTotalTimeoutConstant;
         op.bHasDeadline = dwWait != 0;
@@ -739,6 +779,8 @@ BOOL CSimPortPair::WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWOR
         return error.Set(ERROR_INVALID_HANDLE);
     if (pPort->bFaults[SIM_WRITE_FAILS])
         return error.Set(ERROR_GEN_FAILURE);
+    if (pPort->bAborting)
+        return error.Set(ERROR_OPERATION_ABORTED);
     if (pOverlapped == nullptr && pPort->bOverlapped)
         return error.Set(ERROR_INVALID_PARAMETER);
     const COMMTIMEOUTS& t = pPort->timeouts;
@@ -776,7 +818,7 @@ BOOL CSimPortPair::CancelIoEx(HANDLE hPort, OVERLAPPED* pOverlapped)
         return error.Set(ERROR_INVALID_HANDLE);
     bool bFound = false;
     for (TPendingOp& op : m_ops) {
-        if (op.bDone || op.nPort != IndexOf(*pPort) || op.pOverlapped == nullptr)
+        if (op.bDone || op.nPort != IndexOf(*pPort) || op.pOverlapped == nullptr || op.kind == OP_WAIT_EVENT)
             continue;
         if (pOverlapped != nullptr && op.pOverlapped != pOverlapped)
             continue;
@@ -784,7 +826,7 @@ BOOL CSimPortPair::CancelIoEx(HANDLE hPort, OVERLAPPED* pOverlapped)
         bFound = true;
     }
     Progress();
-    return error.Set(bFound ? ERROR_SUCCESS : ERROR_NOT_FOUND);
+    return error.Set(bFound || pOverlapped == nullptr ? ERROR_SUCCESS : ERROR_NOT_FOUND);
 }
 
 BOOL CSimPortPair::CloseHandle(HANDLE hPort)
@@ -795,6 +837,7 @@ BOOL CSimPortPair::CloseHandle(HANDLE hPort)
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     AbortOps(IndexOf(*pPort), true, true, true);
+    m_closed.push_back(pPort->hOpen);
     pPort->hOpen = NULL;
     pPort->bOverlapped = false;
     pPort->bSyncBusy = false;

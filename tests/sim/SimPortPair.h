@@ -67,6 +67,14 @@
 //   SetCommState (RTS_CONTROL_ENABLE / DTR_CONTROL_ENABLE raise them,
 //   *_DISABLE drops them, handshake modes leave them). CloseHandle leaves
 //   them as they are, so a test sees whether the code dropped them itself.
+// - As under Wine, CancelIoEx does not end a WaitCommEvent; a new mask does.
+// - InjectLineError: with fAbortOnError, reads and writes fail until
+//   ClearCommError. fNull drops 0x00 bytes. SIM_USBSER: no CTS events, RTS
+//   reaches the device only with DTR or SetCommState, 121 on a write
+//   time-out; SIM_CH340: MAXDWORD/MAXDWORD/c reads end at once; SIM_FTDI:
+//   half of a timed-out write goes and is counted; SIM_REUSE_HANDLES: a
+//   reopened port gets the value closed last. Calls on closed handles are
+//   counted.
 class CSimPortPair : public ZEV::ICommDriver {
 public:
     // The device calls that are counted.
@@ -100,6 +108,10 @@ public:
         SIM_WRITE_FAILS,       // WriteFile: ERROR_GEN_FAILURE
         SIM_QUEUE_UNREADABLE,  // ClearCommError: ERROR_GEN_FAILURE
         SIM_NO_LINE_EVENTS,    // WaitCommEvent for EV_CTS/EV_DSR: ERROR_NOT_SUPPORTED
+        SIM_USBSER,            // driver personalities (see above)
+        SIM_CH340,
+        SIM_FTDI,
+        SIM_REUSE_HANDLES,
         SIM_FAULT_COUNT
     };
 
@@ -138,6 +150,10 @@ public:
 
     // --- driver state ---
     void SetFault(int nPort, ESimFault fault, bool bOn);
+    // A framing error on the line, as the driver reports it.
+    void InjectLineError(int nPort);
+    // Calls made with a handle after it was closed.
+    DWORD GetClosedHandleCalls() const;
     // At most dwLimit bytes per WriteFile (0: every write writes nothing).
     void SetWriteLimit(int nPort, DWORD dwLimit);
     // What GetCommState reports before any SetCommState, and after it.
@@ -215,6 +231,10 @@ private:
         bool bDeviceDtr = false;
         bool bPortRts = false;
         bool bPortDtr = false;
+        // RTS as last asked for; usbser passes it on only with DTR.
+        bool bRtsAsked = false;
+        DWORD dwErrors = 0;
+        bool bAborting = false;
         bool bOverlapped = false;
         // A call on a synchronous handle is in progress.
         bool bSyncBusy = false;
@@ -261,6 +281,8 @@ private:
     TSimPort m_ports[2];
     DWORD m_dwCalls[3][SIM_CALL_COUNT];
     DWORD m_dwNextHandle;
+    std::vector<HANDLE> m_closed;
+    DWORD m_dwClosedCalls;
     bool m_bInstalled;
     ZEV::ICommDriver* m_pPrevious;
 };
