@@ -142,8 +142,7 @@ TEST_F(SerialPortTest, OpenWritesLineSettingsTimeoutsAndClearsFlowAndLineControl
     EXPECT_EQ(8, dcb.ByteSize);
     EXPECT_EQ(NOPARITY, dcb.Parity);
     EXPECT_EQ(TWOSTOPBITS, dcb.StopBits);
-    // The mask, fParity off for no parity, fErrorChar, fNull and
-    // fAbortOnError off; the rest as reported.
+    // The mask; fParity, fErrorChar, fNull and fAbortOnError off; the rest as reported.
     EXPECT_EQ(0xFFFF8001u, FlagWord(dcb));
     EXPECT_EQ(77, dcb.XonLim);
     EXPECT_EQ('?', dcb.ErrorChar);

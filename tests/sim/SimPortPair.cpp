@@ -39,8 +39,7 @@ bool SameName(const std::string& a, const char* b)
 } // namespace
 
 CSimPortPair::CSimPortPair(const char* pszName0, const char* pszName1)
-    : m_bStopClock(false), m_dwCalls(), m_dwNextHandle(0x5100), m_dwClosedCalls(0), m_bInstalled(false),
-      m_pPrevious(nullptr)
+    : m_bStopClock(false), m_dwCalls(), m_dwNextHandle(0x5100), m_dwClosedCalls(0), m_bInstalled(false), m_pPrevious(nullptr)
 {
     m_ports[0].strName = pszName0 ? pszName0 : "";
     m_ports[1].strName = pszName1 ? pszName1 : "";
@@ -182,10 +181,9 @@ void CSimPortPair::DeviceSend(int nPort, const void* pData, DWORD dwSize)
     const BYTE* p = static_cast<const BYTE*>(pData);
     std::lock_guard<std::mutex> lock(m_mutex);
     TSimPort& port = Port(nPort);
-    for (DWORD i = 0; i < dwSize; ++i) {
+    for (DWORD i = 0; i < dwSize; ++i)
         if (p[i] != 0 || !port.dcb.fNull)
             port.rxQueue.push_back(p[i]);
-    }
     if (dwSize > 0)
         NoteEvent(Port(nPort), EV_RXCHAR);
     Progress();
@@ -270,10 +268,8 @@ void CSimPortPair::InjectLineError(int nPort)
     std::lock_guard<std::mutex> lock(m_mutex);
     TSimPort& port = Port(nPort);
     port.dwErrors |= CE_FRAME;
-    if (port.dcb.fAbortOnError) {
-        port.bAborting = true;
-        AbortOps(nPort & 1, true, true, false);
-    }
+    port.bAborting = port.dcb.fAbortOnError != 0;
+    AbortOps(nPort & 1, port.bAborting, port.bAborting, false);
     m_changed.notify_all();
 }
 

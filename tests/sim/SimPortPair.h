@@ -67,14 +67,12 @@
 //   SetCommState (RTS_CONTROL_ENABLE / DTR_CONTROL_ENABLE raise them,
 //   *_DISABLE drops them, handshake modes leave them). CloseHandle leaves
 //   them as they are, so a test sees whether the code dropped them itself.
-// - As under Wine, CancelIoEx does not end a WaitCommEvent; a new mask does.
-// - InjectLineError: with fAbortOnError, reads and writes fail until
-//   ClearCommError. fNull drops 0x00 bytes. SIM_USBSER: no CTS events, RTS
-//   reaches the device only with DTR or SetCommState, 121 on a write
-//   time-out; SIM_CH340: MAXDWORD/MAXDWORD/c reads end at once; SIM_FTDI:
-//   half of a timed-out write goes and is counted; SIM_REUSE_HANDLES: a
-//   reopened port gets the value closed last. Calls on closed handles are
-//   counted.
+// - As under Wine, CancelIoEx does not end a WaitCommEvent. fNull drops 0x00
+//   bytes; after InjectLineError with fAbortOnError, I/O fails until
+//   ClearCommError. SIM_USBSER: no CTS events, RTS reaches the device only with
+//   DTR or SetCommState, 121 on a write time-out; SIM_CH340: MAXDWORD/MAXDWORD/c
+//   reads end at once; SIM_FTDI: half of a timed-out write goes and is counted;
+//   SIM_REUSE_HANDLES: a reopened port gets the value closed last.
 class CSimPortPair : public ZEV::ICommDriver {
 public:
     // The device calls that are counted.
@@ -150,9 +148,7 @@ public:
 
     // --- driver state ---
     void SetFault(int nPort, ESimFault fault, bool bOn);
-    // A framing error on the line, as the driver reports it.
     void InjectLineError(int nPort);
-    // Calls made with a handle after it was closed.
     DWORD GetClosedHandleCalls() const;
     // At most dwLimit bytes per WriteFile (0: every write writes nothing).
     void SetWriteLimit(int nPort, DWORD dwLimit);
@@ -231,7 +227,6 @@ private:
         bool bDeviceDtr = false;
         bool bPortRts = false;
         bool bPortDtr = false;
-        // RTS as last asked for; usbser passes it on only with DTR.
         bool bRtsAsked = false;
         DWORD dwErrors = 0;
         bool bAborting = false;
