@@ -51,6 +51,7 @@ fi
 # tools/run.sh uses the same set-up and builds only what it runs.
 [ "${1:-}" = "--setup-only" ] && exit 0
 
+echo "test.sh: building the program and the tests in $BUILD (the first build takes several minutes; log: $BUILD/build.log)"
 if ! cmake --build "$BUILD" -j2 > "$BUILD/build.log" 2>&1; then
     grep -v -E '^\[ *[0-9]+%\]' "$BUILD/build.log" | tail -n 80
     echo "build failed (full log: $BUILD/build.log)" >&2
