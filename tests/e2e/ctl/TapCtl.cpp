@@ -16,7 +16,6 @@
 //   tapctl watch MS SECONDS  every MS: how long the main window takes to answer WM_NULL
 //                            and both views' row counts, one line per probe
 // Exits 0 when the step did what it should.
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -151,36 +150,24 @@ int Answer(CAppDriver& app, int nId)
     return WaitWindowGone(hBox, 10000) ? 0 : 1;
 }
 
-bool ShowsText(HWND hWnd, const std::string& strText)
-{
-    for (HWND hChild = GetWindow(hWnd, GW_CHILD); hChild != nullptr; hChild = GetWindow(hChild, GW_HWNDNEXT))
-        if (IsWindowVisible(hChild) && GetText(hChild) == strText)
-            return true;
-    return false;
-}
-
 // A photograph is named for a window: it is taken only once that window is in front of
 // the program's others, and it covers all of them, whatever their size.
 int Shows(CAppDriver& app, const std::string& strName, const std::string& strText)
 {
-    std::string strFront;
+    std::string strFront = "none";
     for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < 10000; Sleep(100)) {
         std::vector<HWND> windows = app.GetTopWindows();
         if (windows.empty())
             continue;
         strFront = GetText(windows[0]) + " (" + GetClass(windows[0]) + ")";
         if ((GetText(windows[0]) != strName && GetClass(windows[0]) != strName) ||
-            (!strText.empty() && !ShowsText(windows[0], strText)))
+            (!strText.empty() && FindWindowExA(windows[0], nullptr, nullptr, strText.c_str()) == nullptr))
             continue;
-        RECT all = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0, 0};
-        for (HWND hWnd : windows) {
-            RECT rc;
-            GetWindowRect(hWnd, &rc);
-            all = {std::min(all.left, rc.left), std::min(all.top, rc.top), std::max(all.right, rc.right),
-                   std::max(all.bottom, rc.bottom)};
-        }
-        all = {std::max(all.left, 0L), std::max(all.top, 0L), std::min<LONG>(all.right, GetSystemMetrics(SM_CXSCREEN)),
-               std::min<LONG>(all.bottom, GetSystemMetrics(SM_CYSCREEN))};
+        RECT all = {}, rc, screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        for (HWND hWnd : windows)
+            if (GetWindowRect(hWnd, &rc))
+                UnionRect(&all, &all, &rc);
+        IntersectRect(&all, &all, &screen);
         printf("%ldx%ld+%ld+%ld\n", all.right - all.left, all.bottom - all.top, all.left, all.top);
         return 0;
     }
