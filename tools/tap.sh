@@ -222,15 +222,16 @@ map_file() { echo "$BUILD/wineprefix/taplinar-ports"; }
 
 wine_env() { "$ROOT/tools/wine-env.sh" "$BUILD" "$@"; }
 
-# Every COM port the prefix maps, "N<TAB>PATH" a line: Wine's port table as last saved,
-# and the links a running Wine reads, whoever made them (the demo, a test, a user).
+# Every COM port the prefix maps, "N<TAB>PATH<TAB>WHERE" a line, whoever made it (the
+# demo, a test, a user): Wine's port table as last saved (WHERE "table"), and the links a
+# running Wine reads ("link"; Wine also links the built-in ports it finds by itself).
 registered_ports() {
     local prefix="$BUILD/wineprefix" link
     if [ -f "$prefix/system.reg" ]; then
-        sed -n '/^\[Software\\\\Wine\\\\Ports\]/,/^\[/ s/^"COM\([0-9]\+\)"="\(.*\)"$/\1\t\2/p' "$prefix/system.reg"
+        sed -n '/^\[Software\\\\Wine\\\\Ports\]/,/^\[/ s/^"COM\([0-9]\+\)"="\(.*\)"$/\1\t\2\ttable/p' "$prefix/system.reg"
     fi
     for link in "$prefix"/dosdevices/com*; do
-        [ -L "$link" ] && printf '%s\t%s\n' "${link##*/com}" "$(readlink "$link")"
+        [ -L "$link" ] && printf '%s\t%s\tlink\n' "${link##*/com}" "$(readlink "$link")"
     done
     return 0
 }
@@ -245,15 +246,22 @@ is_our_node() {
 # dialog offers none of them. A pseudo-terminal counts as gone unless it is one of this
 # run's devices: the demo and the tests map them for the length of a run, and once they
 # closed, their /dev/pts number soon belongs to another terminal. The numbers of the
-# ports that stay are noted in TAKEN, so that no new device is given one of them.
+# numbers that stay in the port table are noted in TAKEN, so that no new device is given
+# one of them.
 remove_leftover_ports() {
-    local n path
+    local n path where
+    local -A seen=()
     TAKEN=()
-    while IFS=$'\t' read -r -u 3 n path; do
+    while IFS=$'\t' read -r -u 3 n path where; do
+        [ -z "${seen[$n $path]:-}" ] || continue   # in the table and linked: one port
+        seen[$n $path]=1
         is_our_node "$path" && continue
-        if [ -e "$path" ] && [[ $path != /dev/pts/* ]]; then TAKEN[$n]=1; continue; fi
+        if [ -e "$path" ] && [[ $path != /dev/pts/* ]]; then
+            [ "$where" = link ] || TAKEN[$n]=1
+            continue
+        fi
         wine_env unport "$n"
-    done 3< <(registered_ports | sort -u)
+    done 3< <(registered_ports)
 }
 
 # Fills COMS[i] for every device: its remembered number, or the lowest one free.
