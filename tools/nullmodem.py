@@ -59,23 +59,28 @@ def _rdev(path):
     return os.stat(path).st_rdev
 
 
-def connect(state_path, path_a, path_b):
+def connect(state_path, path_a, path_b=None):
     """Registers the pty ends path_a and path_b as the two ends of one cable, with
-    every output off; a slot that held either end before is taken over."""
-    rdevs = (_rdev(path_a), _rdev(path_b))
+    every output off; a slot that held either end before is taken over. Without
+    path_b the far end is a device that only this module reaches (Lines with
+    far=True), as when a test plays the device on the pty's master side."""
     fd, mem = _open_state(state_path)
     try:
         fcntl.flock(fd, fcntl.LOCK_EX)
         chosen = None
+        rdev_a = _rdev(path_a)
+        rdev_b = _rdev(path_b) if path_b else None
         for slot in range(SLOTS):
             held = [struct.unpack_from("<Q", mem, _end_offset(slot, e))[0] for e in (0, 1)]
-            if set(held) & set(rdevs):
+            if rdev_a in held or (rdev_b is not None and rdev_b in held):
                 chosen = slot
                 break
             if chosen is None and held == [0, 0]:
                 chosen = slot
         if chosen is None:
             raise RuntimeError("no free slot in %s" % state_path)
+        # A stand-in number no character device has.
+        rdevs = (rdev_a, rdev_b if rdev_b is not None else 0xFFFFFFFF00000000 | chosen)
         for e in (0, 1):
             off = _end_offset(chosen, e)
             mem[off:off + END] = bytes(END)
@@ -93,17 +98,19 @@ def preload(build):
 
 
 class Lines:
-    """The lines of one registered pty end, as the device on it sees them."""
+    """The lines of one registered pty end, as the device on it sees them (with
+    far, those of the device at the other end of its cable)."""
 
-    def __init__(self, state_path, tty_path):
+    def __init__(self, state_path, tty_path, far=False):
         fd, self._mem = _open_state(state_path)
         os.close(fd)
         rdev = _rdev(tty_path)
         for slot in range(SLOTS):
             for e in (0, 1):
                 if struct.unpack_from("<Q", self._mem, _end_offset(slot, e))[0] == rdev:
-                    self._own = _end_offset(slot, e)
-                    self._far = _end_offset(slot, 1 - e)
+                    own = 1 - e if far else e
+                    self._own = _end_offset(slot, own)
+                    self._far = _end_offset(slot, 1 - own)
                     return
         raise LookupError("%s is not connected in %s" % (tty_path, state_path))
 
