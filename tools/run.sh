@@ -19,7 +19,12 @@ TALK_SECONDS=${TALK_SECONDS:-10}
 build() {
     "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
     cmake "$BUILD" >/dev/null            # new folders of tests or tools join the build
-    cmake --build "$BUILD" --target taplinar tapctl nullmodem -j2 >/dev/null
+    echo "run.sh: building taplinar.exe and tapctl.exe in $BUILD (the first build takes a few minutes; log: $BUILD/run-build.log)"
+    if ! cmake --build "$BUILD" --target taplinar tapctl nullmodem -j2 >"$BUILD/run-build.log" 2>&1; then
+        grep -v -E '^\[ *[0-9]+%\]' "$BUILD/run-build.log" | tail -n 40 >&2
+        echo "run.sh: build failed (full log: $BUILD/run-build.log)" >&2
+        exit 1
+    fi
 }
 
 start_devices() {
@@ -53,30 +58,36 @@ photos() {
     pids=()
     trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
     (cd "$DEMO" && exec wine taplinar.exe) >/dev/null 2>&1 &
-    wine "$ctl" wait "設定 - Taplinar"; sleep 1
-    snap "$out/port-settings.png" 300x340
+    snap "$out/port-settings.png" "設定 - Taplinar"
     wine "$ctl" confirm-ports
     start_devices
     sleep "$TALK_SECONDS"
-    snap "$out/main-active.png"
-    wine "$ctl" menu v; sleep 1
-    snap "$out/popup-menu.png"
+    snap "$out/main-active.png" Taplinar
+    wine "$ctl" menu v
+    snap "$out/popup-menu.png" "#32768"
     wine "$ctl" key 27; wine "$ctl" key 27; sleep 1
-    wine "$ctl" command 32776; wine "$ctl" wait "ログ設定 - Taplinar"; sleep 1
-    snap "$out/log-settings.png"
+    wine "$ctl" command 32776
+    snap "$out/log-settings.png" "ログ設定 - Taplinar"
     wine "$ctl" click "ログ設定 - Taplinar" 2
-    wine "$ctl" command 32773; wine "$ctl" wait "Taplinar のﾊﾞｰｼﾞｮﾝ情報"; sleep 1
-    snap "$out/about-box.png"
+    wine "$ctl" command 32773
+    snap "$out/about-box.png" "Taplinar のﾊﾞｰｼﾞｮﾝ情報"
     wine "$ctl" click "Taplinar のﾊﾞｰｼﾞｮﾝ情報" 1
-    wine "$ctl" command 2; sleep 1
-    snap "$out/exit-question.png"
+    wine "$ctl" command 2
+    snap "$out/exit-question.png" Taplinar "終了します。よろしいですか？？"
     wine "$ctl" answer 1
     echo "photographs: $out"
 }
 
-# snap FILE [SIZE]: the part of the screen where the program's windows are.
+# snap FILE NAME [TEXT]: a photograph of the program's windows, taken only once the window
+# it is named for (title or class NAME, showing TEXT) is in front; otherwise the run fails.
 snap() {
-    import -window root -crop "${2:-1000x640}+0+0" +repage "$1"
+    local area="" pass
+    for pass in appeared painted; do   # a second look after a second: still there, fully drawn
+        [ $pass = painted ] && sleep 1
+        area=$(wine "$BUILD/tools/tapctl.exe" shows "$2" "${3:-}" | tr -d '\r') && [ -n "$area" ] ||
+            { echo "run.sh: $(basename "$1") not taken: $2 is not in front" >&2; exit 1; }
+    done
+    import -window root -crop "$area" +repage "$1"
 }
 
 if [ "${1:-}" = "--headless" ]; then
