@@ -7,7 +7,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build"
 PACKAGES=(g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
           wine wine32:i386 wine64 xvfb xauth locales fonts-ipafont-gothic googletest
-          cmake make python3 imagemagick socat)
+          cmake make python3 imagemagick socat gcc-multilib)
 
 missing_packages() {
     local p
