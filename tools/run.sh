@@ -2,11 +2,14 @@
 # tools/run.sh: Taplinar between two simulated devices.
 # COM1 and COM2 are backed by pseudo-terminal pairs; a simulated host sits at the far end
 # of COM1 and a simulated instrument at the far end of COM2, talking to each other
-# through Taplinar. With a display the window opens for you; without one (no DISPLAY)
-# the run is driven under Xvfb: the port settings are confirmed, the devices talk for
-# about ten seconds, the log is exported through the program's own command, a screenshot
-# is taken, and both paths are printed. `tools/run.sh --photos [DIR]` takes the README's
-# photographs of the windows (default docs/screenshots).
+# through Taplinar. Each pair is also a null-modem cable for the modem lines
+# (tools/nullmodem.py): the instrument holds its RTS off while busy, the host sends only
+# while its CTS is on, both raise DTR, so the log shows the line rows. With a display
+# the window opens for you; without one (no DISPLAY) the run is driven under Xvfb: the
+# port settings are confirmed, the devices talk for about ten seconds, the log is exported
+# through the program's own command, a screenshot is taken, and both paths are printed.
+# `tools/run.sh --photos [DIR]` takes the README's photographs of the windows (default
+# docs/screenshots).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build"
@@ -17,7 +20,7 @@ build() {
     "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
     cmake "$BUILD" >/dev/null            # new folders of tests or tools join the build
     echo "run.sh: building taplinar.exe and tapctl.exe in $BUILD (the first build takes a few minutes; log: $BUILD/run-build.log)"
-    if ! cmake --build "$BUILD" --target taplinar tapctl -j2 >"$BUILD/run-build.log" 2>&1; then
+    if ! cmake --build "$BUILD" --target taplinar tapctl nullmodem -j2 >"$BUILD/run-build.log" 2>&1; then
         grep -v -E '^\[ *[0-9]+%\]' "$BUILD/run-build.log" | tail -n 40 >&2
         echo "run.sh: build failed (full log: $BUILD/run-build.log)" >&2
         exit 1
@@ -25,9 +28,9 @@ build() {
 }
 
 start_devices() {
-    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev1" --role host --seed 7 >"$DEMO/host.log" 2>&1 &
+    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev1" --role host --seed 7 --lines "$TAPLINAR_NULL_MODEM" >"$DEMO/host.log" 2>&1 &
     pids+=($!)
-    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev2" --role instrument >"$DEMO/instrument.log" 2>&1 &
+    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev2" --role instrument --lines "$TAPLINAR_NULL_MODEM" >"$DEMO/instrument.log" 2>&1 &
     pids+=($!)
 }
 
@@ -116,6 +119,8 @@ for n in 1 2; do
     "$ROOT/tools/wine-env.sh" "$BUILD" port "$n" "$(readlink -f "$DEMO/tap$n")" \
         "Simulated serial port" "Taplinar demo devices" "USB\\VID_1A86&PID_7523"
 done
+rm -f "$DEMO/lines"
+eval "$(python3 "$ROOT/tools/nullmodem.py" env "$BUILD" "$DEMO/lines" "$DEMO/tap1:$DEMO/dev1" "$DEMO/tap2:$DEMO/dev2")"
 
 if [ "${1:-}" = "--photos" ]; then
     out=$(mkdir -p "${2:-$ROOT/docs/screenshots}" && cd "${2:-$ROOT/docs/screenshots}" && pwd)
