@@ -374,6 +374,10 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
             m_sim.SetDeviceRts(nPort, true);
         }
         OpenBoth();
+        // As the program does once both ports are open: a line found before the partner
+        // was open is handed on now.
+        bool bCts1 = false, bCts2 = false;
+        PrimeLines(m_port1, m_port2, bCts1, bCts2);
         for (size_t nAt = 0; nAt < strFlood.size(); nAt += 500) {
             m_sim.DeviceSend(0, strFlood.substr(nAt, 500));
             m_sim.DeviceSend(1, strFlood.substr(nAt, 500));
