@@ -5,15 +5,11 @@
 
 namespace {
 
-// Waits until the views have not grown for half a second; answers their row count.
-int WaitQuiet(HWND hMain)
+// Waits until the views have not grown for half a second.
+void WaitQuiet(HWND hMain)
 {
-    int nRows = -1;
-    while (GetListCount(hMain, ID_LEFT_VIEW) != nRows) {
+    for (int nRows = -1; GetListCount(hMain, ID_LEFT_VIEW) != nRows; Sleep(500))
         nRows = GetListCount(hMain, ID_LEFT_VIEW);
-        Sleep(500);
-    }
-    return nRows;
 }
 
 }  // namespace
@@ -26,8 +22,6 @@ TEST_F(RecordTest, TheFileHoldsTheExportsRowsBetweenItsMarkersWhenStartedFromThe
 {
     CDevicePort host(3), instrument(4);
     ASSERT_TRUE(host.IsOpen() && instrument.IsOpen());
-    host.Drain();
-    instrument.Drain();
     char szTemp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, szTemp);
     const std::string strPath = std::string(szTemp) + "taplinar-record-e2e.txt";
@@ -36,14 +30,11 @@ TEST_F(RecordTest, TheFileHoldsTheExportsRowsBetweenItsMarkersWhenStartedFromThe
     ASSERT_TRUE(m_app.Start(GetProgramPath(), std::string(), "/record \"" + strPath + "\""));
     HWND hMain = m_app.ConfirmPorts();
     ASSERT_NE(nullptr, hMain);
-    // Requests long enough to be abbreviated in the views, and their answers.
+    // Both devices talk, in blocks long enough to be abbreviated in the views.
     for (int i = 0; i < 20; ++i) {
-        const std::string strRequest = "REQ " + std::string(i * 10, '*') + "\r\n";
-        const std::string strAnswer = "ANS " + std::to_string(i) + "\r\n";
-        ASSERT_TRUE(host.Write(strRequest));
-        ASSERT_EQ(strRequest, instrument.Read(strRequest.size(), 10000));
-        ASSERT_TRUE(instrument.Write(strAnswer));
-        ASSERT_EQ(strAnswer, host.Read(strAnswer.size(), 10000));
+        ASSERT_TRUE(host.Write("REQ " + std::string(i * 10, '*') + "\r\n"));
+        Sleep(150);
+        ASSERT_TRUE(instrument.Write("ANS " + std::to_string(i) + "\r\n"));
     }
     WaitQuiet(hMain);
     ASSERT_TRUE(m_app.SendCommand(hMain, CMD_RECORD)) << "choosing the item again stops the recording";
@@ -74,7 +65,6 @@ TEST_F(RecordTest, TheFileHoldsTheExportsRowsBetweenItsMarkersWhenStartedFromThe
     ASSERT_TRUE(m_app.FillSaveDialog(hSave, strMenuPath));
     ASSERT_TRUE(WaitWindowGone(hSave, 10000));
     ASSERT_TRUE(instrument.Write("LAST\r\n"));
-    ASSERT_EQ("LAST\r\n", host.Read(6, 10000));
     ASSERT_TRUE(WaitRows(hMain, static_cast<int>(exported.size()) + 1));
     ASSERT_TRUE(m_app.Quit(hMain));
     const std::vector<std::string> menuLines = SplitLines(ReadFileBytes(strMenuPath));

@@ -235,10 +235,8 @@ TEST_F(AppFaultTest, RecordingOntoAFullDiskStopsWithOneMessageAndTheFileEndsAtAR
     const std::string strDir = WineDir("REL_FULL_DIR");
     if (strDir.empty())
         GTEST_SKIP() << "no small file system mounted";
-    CDevicePort host(3), instrument(4);
-    ASSERT_TRUE(host.IsOpen() && instrument.IsOpen());
-    host.Drain();
-    instrument.Drain();
+    CDevicePort host(3);
+    ASSERT_TRUE(host.IsOpen());
     HWND hMain = StartAndOpen(FULL_DUMP_16);
     ASSERT_NE(nullptr, hMain);
     const std::string strPath = strDir + "\\record.txt";
@@ -248,7 +246,6 @@ TEST_F(AppFaultTest, RecordingOntoAFullDiskStopsWithOneMessageAndTheFileEndsAtAR
     // Every 16 bytes make a line of about 100 bytes: far more than the 64 KiB disk holds.
     const std::string strFlood(16 * 1024, 'x');
     ASSERT_TRUE(host.Write(strFlood));
-    ASSERT_EQ(strFlood.size(), instrument.Read(strFlood.size(), 30000).size());
     HWND hBox = m_app.WaitMessageBox(20000);
     ASSERT_NE(nullptr, hBox);
     EXPECT_EQ(RECORDING_STOPPED, GetMessageText(hBox));
