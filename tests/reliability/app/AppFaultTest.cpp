@@ -257,7 +257,7 @@ TEST_F(AppFaultTest, RecordingOntoAFullDiskStopsWithOneMessageAndTheFileEndsAtAR
     bool bOk = false;
     ParseExport(strFile, &bOk);
     EXPECT_TRUE(bOk) << "whole lines only, the last one ended";
-    EXPECT_GT(strFile.size(), 32u * 1024u) << "what fitted stays";
+    ASSERT_GT(strFile.size(), 32u * 1024u) << "what fitted stays";
     EXPECT_TRUE(IsMarkerLine(SplitLines(strFile).front(), "Record"));
     // The item is no longer checked: choosing it asks for a new file instead of stopping.
     m_app.Command(hMain, CMD_RECORD);
