@@ -70,6 +70,8 @@ public:
     std::string GetSignalColumn(int nPort);
     // Row pairs handed over that the window has not taken yet.
     size_t GetBacklogSize();
+    // Bytes of memory held for the pending block.
+    size_t GetPendingMemory();
 
 private:
     bool IsValidPort(int nIndex) const { return nIndex == 0 || nIndex == 1; }

@@ -112,6 +112,23 @@ TEST(TrafficLogDumpTest, LeadByteInLastColumnNeverPullsUpLineBreakOrNul)
     }
 }
 
+TEST(TrafficLogDumpTest, TrailByteIsShownOnceAndALeadByteWithoutOneIsADot)
+{
+    // "亜" (88 9F) ends row 0020; its trail byte 9F is a lead byte too.
+    const std::string k39 = std::string(39, 'a') + "\x88\x9F";
+    const std::string kWhole = "0020 : 61 61 61 61 61 61 61 88  : aaaaaaa\x88\x9F";
+    const struct { std::string data; size_t nFrom; std::vector<std::string> rows; } cases[] = {
+        {k39 + "b", 4, {kWhole, "0028 : 9F 62 -- -- -- -- -- --  : .b"}},
+        {k39 + std::string(59, 'c'), 4, {kWhole, " :                     :", "0048 : 63 63 63 63 63 63 63 63  : cccccccc"}},
+        {"A\x82\r" "B\x82," "\x82", 0, {"0000 : 41 82 0D 42 82 2C 82 --  : A..B.,."}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> rows = Dump(std::vector<BYTE>(c.data.begin(), c.data.end()), false, 8);
+        ASSERT_GE(rows.size(), c.nFrom + c.rows.size()) << c.data;
+        EXPECT_EQ(c.rows, std::vector<std::string>(rows.begin() + c.nFrom, rows.begin() + c.nFrom + c.rows.size()));
+    }
+}
+
 TEST(TrafficLogDumpTest, EmptyBlockGivesNoRowsAndNarrowWidthIsWidened)
 {
     EXPECT_TRUE(Dump({}, false, 16).empty());

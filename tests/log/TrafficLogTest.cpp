@@ -334,6 +334,25 @@ TEST_F(TrafficLogTest, RowsTheWindowCouldNotBeToldOfArriveLaterInOrderAndInStep)
     }
 }
 
+TEST_F(TrafficLogTest, NeverPausingPortGetsABlockEvery64KiBAndPauseWritesTheRestBeforeItsEmptyRow)
+{
+    OpenWithLinesOff();
+    const std::vector<BYTE> chunk(1000, 'n');
+    for (DWORD i = 0; i < 200; ++i) {   // 200,000 bytes, 50 ms apart
+        AdvanceTo(i * 50);
+        log.OnLineData(0, 1000, chunk.data());
+    }
+    EXPECT_LE(log.GetPendingMemory(), 65536u);
+    log.MarkPause();
+    ASSERT_EQ(37u, Left().size()) << "four blocks of nine rows, then the empty row";
+    const char* times[] = {"------|", "003250|", "003300|", "003250|"};
+    for (int b = 0; b < 4; ++b)
+        EXPECT_EQ(0u, Left()[9 * b].find(kOff + times[b] + " 0000 : 6E")) << Left()[9 * b];
+    EXPECT_EQ(0u, Left()[8].find(kOff + "      | FFF0 : 6E 6E 6E 6E 6E 6E 6E 6E 6E 6E 6E 6E 6E 6E 6E 6E  : n"));
+    EXPECT_EQ("", Left()[36]);
+    EXPECT_EQ("", Right()[36]);
+}
+
 TEST_F(TrafficLogTest, ClearLogDropsRowsNotYetHandedOver)
 {
     OpenWithLinesOff();
