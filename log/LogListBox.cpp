@@ -52,6 +52,7 @@ void CLogListBox::PairWith(CLogListBox& partner)
     partner.m_nColumn = 1 - m_nColumn;
     m_pQueue->SetView(partner.m_nColumn, &partner);
     m_pQueue->SetLimit(std::max(m_nMaxLines, partner.m_nMaxLines));
+    RepaintWith(partner);
 }
 
 void CLogListBox::SetMaxLines(int nMaxLines)
@@ -165,6 +166,9 @@ void CLogListBox::AfterLinesAdded()
 {
     if (m_nAdded == 0 && m_nDropped == 0)
         return;
+    // Drawing goes off first: with it on, moving the caret of dropped rows
+    // and showing the newest row would each move the view on screen.
+    ScheduleRepaint();
     if (m_nDropped > 0)
         MoveSelectionUp(m_nDropped);
     m_nAdded = 0;
@@ -175,7 +179,6 @@ void CLogListBox::AfterLinesAdded()
         SetTopIndex(m_lines.GetCount() - 1);
     if (m_nItemHeight < 0)
         MeasureRows();
-    ScheduleRepaint();
 }
 
 void CLogListBox::MoveSelectionUp(int nDropped)

@@ -75,6 +75,12 @@ std::string Text(CLogListBox& view, int nIndex)
     return str;
 }
 
+// A log view that notes the rows it draws.
+struct CPaintedView : public CLogListBox {
+    void DrawItem(LPDRAWITEMSTRUCT p) override { m_drawn.push_back(p->itemID), CLogListBox::DrawItem(p); }
+    std::vector<UINT> m_drawn;
+};
+
 class TrafficLogWindowTest : public ::testing::Test
 {
 protected:
@@ -143,7 +149,7 @@ protected:
     void Byte(int nPort, BYTE c) { m_log.OnLineData(nPort, 1, &c); }
 
     CWnd m_main;
-    CLogListBox m_view[2];
+    CPaintedView m_view[2];
     CStatic m_label[2];
     ZEV::CSerialPort m_port[2];
     volatile bool m_bMonitor = true;
@@ -257,13 +263,20 @@ TEST_F(TrafficLogWindowTest, ViewsStayInStepAndInOrderWhenTwoEventThreadsAndTheW
 {
     WriteSetting(ZEV::INI_KEY_DATA_VIEW_TYPE, "1");
     m_log.LoadDumpSettings();
+    m_main.ShowWindow(SW_SHOWNOACTIVATE);
     const bool off[2] = {false, false};
     m_log.MarkOpen(off, off);
     std::atomic<bool> bRun(true);
     std::thread port1(DriveEvents, std::ref(m_log), 0, std::ref(bRun));
     std::thread port2(DriveEvents, std::ref(m_log), 1, std::ref(bRun));
-    int nApart = 0;
-    auto checkStep = [&] { nApart += m_view[0].GetCount() != m_view[1].GetCount(); };
+    int nApart = 0, nPaintedApart = 0, nPaints = 0;
+    auto checkStep = [&] {
+        // Seen on screen: what each pane drew for one message, which the user sees at once.
+        nApart += m_view[0].GetCount() != m_view[1].GetCount();
+        nPaintedApart += m_view[0].m_drawn != m_view[1].m_drawn;
+        nPaints += !m_view[0].m_drawn.empty();
+        m_view[0].m_drawn.clear(), m_view[1].m_drawn.clear();
+    };
     const DWORD dwStart = GetTickCount();
     bool bCleared = false;
     while (GetTickCount() - dwStart < 3000) {
@@ -281,6 +294,8 @@ TEST_F(TrafficLogWindowTest, ViewsStayInStepAndInOrderWhenTwoEventThreadsAndTheW
     PumpUntilIdle();
 
     EXPECT_EQ(0, nApart) << "the views were seen out of step";
+    EXPECT_EQ(0, nPaintedApart) << "the panes painted different rows";
+    EXPECT_GT(nPaints, 5);
     const int nCount = m_view[0].GetCount();
     ASSERT_GT(nCount, 20);
     ASSERT_EQ(nCount, m_view[1].GetCount());
