@@ -134,6 +134,9 @@ BOOL CDelayDrawListBox::PreCreateWindow(CREATESTRUCTA& cs)
 
 void CDelayDrawListBox::PostNcDestroy()
 {
+    // A partner held off by this box's timers would otherwise never draw again.
+    if (CDelayDrawListBox* pPartner = RepaintedPartner())
+        pPartner->SendMessage(WM_SETREDRAW, REDRAW_CTRL_RESET, REDRAW_CTRL_MARK);
     m_nRedrawLock = 0;
     CLineListBox::PostNcDestroy();
 }

@@ -19,7 +19,8 @@ extern const char SIGNAL_WENT_ON[];     // transition row, off -> on
 
 // Turns what the two relays report into the rows of the two log views: bytes
 // of one port are collected into a block until the other port speaks, a
-// signal event comes or the flush timer fires, then written out as dump rows.
+// signal event comes, the flush timer fires or the block holds 64 KiB, then
+// written out as dump rows.
 // Every event adds the same number of rows to both views, so row N of the left
 // and of the right view describe the same moment.
 //
@@ -54,7 +55,7 @@ public:
     // Reads bytes per row and dump mode from the settings (start-up).
     void LoadDumpSettings();
     void ClearLog();
-    // Monitoring was switched off: an empty row in both views.
+    // Monitoring was switched off: the pending block, then an empty row in both views.
     void MarkPause();
     // The next time column shows "------|" (monitoring switched on).
     void ResetTimeColumn();

@@ -75,8 +75,7 @@ std::string Text(CLogListBox& view, int nIndex)
     return str;
 }
 
-// A log view that notes the rows it draws.
-struct CPaintedView : public CLogListBox {
+struct CPaintedView : public CLogListBox {   // notes the rows it draws
     void DrawItem(LPDRAWITEMSTRUCT p) override { m_drawn.push_back(p->itemID), CLogListBox::DrawItem(p); }
     std::vector<UINT> m_drawn;
 };
@@ -269,11 +268,9 @@ TEST_F(TrafficLogWindowTest, ViewsStayInStepAndInOrderWhenTwoEventThreadsAndTheW
     std::atomic<bool> bRun(true);
     std::thread port1(DriveEvents, std::ref(m_log), 0, std::ref(bRun));
     std::thread port2(DriveEvents, std::ref(m_log), 1, std::ref(bRun));
-    int nApart = 0, nPaintedApart = 0, nPaints = 0;
-    auto checkStep = [&] {
-        // Seen on screen: what each pane drew for one message, which the user sees at once.
-        nApart += m_view[0].GetCount() != m_view[1].GetCount();
-        nPaintedApart += m_view[0].m_drawn != m_view[1].m_drawn;
+    int nApart = 0, nPaints = 0;
+    auto checkStep = [&] {   // what the panes drew for one message reaches the screen together
+        nApart += m_view[0].GetCount() != m_view[1].GetCount() || m_view[0].m_drawn != m_view[1].m_drawn;
         nPaints += !m_view[0].m_drawn.empty();
         m_view[0].m_drawn.clear(), m_view[1].m_drawn.clear();
     };
@@ -294,7 +291,6 @@ TEST_F(TrafficLogWindowTest, ViewsStayInStepAndInOrderWhenTwoEventThreadsAndTheW
     PumpUntilIdle();
 
     EXPECT_EQ(0, nApart) << "the views were seen out of step";
-    EXPECT_EQ(0, nPaintedApart) << "the panes painted different rows";
     EXPECT_GT(nPaints, 5);
     const int nCount = m_view[0].GetCount();
     ASSERT_GT(nCount, 20);
