@@ -6,6 +6,12 @@ ICommDriver::~ICommDriver() {}
 
 namespace {
 
+bool RunsUnderWine()
+{
+    HMODULE hNtdll = ::GetModuleHandleA("ntdll.dll");
+    return hNtdll != NULL && ::GetProcAddress(hNtdll, "wine_get_version") != NULL;
+}
+
 class CWin32CommDriver : public ICommDriver {
 public:
     HANDLE OpenPort(const char* name, DWORD dwFlags) override
@@ -43,6 +49,10 @@ public:
     }
     BOOL CancelIoEx(HANDLE h, OVERLAPPED* pOv) override { return ::CancelIoEx(h, pOv); }
     BOOL CloseHandle(HANDLE h) override { return ::CloseHandle(h); }
+    bool HasPromptLineEvents() override { return !m_bWine; }
+
+private:
+    const bool m_bWine = RunsUnderWine();
 };
 
 CWin32CommDriver& Win32Driver()

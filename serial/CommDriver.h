@@ -38,6 +38,11 @@ public:
     // Cancels pOverlapped's operation on the port (all of them for nullptr).
     virtual BOOL CancelIoEx(HANDLE hPort, OVERLAPPED* pOverlapped) = 0;
     virtual BOOL CloseHandle(HANDLE hPort) = 0;
+    // Whether a pending WaitCommEvent for line changes ends as soon as a line
+    // changes and costs nothing while it waits, as Windows' drivers do. Wine's
+    // re-checks the lines without pause and, on a busy machine, ends tens of
+    // milliseconds late; there the caller reads the lines itself.
+    virtual bool HasPromptLineEvents() { return true; }
 };
 
 // The installed driver; the Win32 one unless a test installed another.

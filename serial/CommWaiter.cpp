@@ -22,8 +22,10 @@ CCommWaiter::CCommWaiter(HANDLE hPort, HANDLE hStop)
       m_bLineEvents(false)
 {
     // A driver without line events (a pseudo-terminal under Wine) refuses
-    // the first wait; the caller then polls the lines instead.
-    m_bLineEvents = m_line.IsReady() && CommDriver().SetCommMask(hPort, LINE_EVENTS);
+    // them, and Wine's own are late and busy; the caller then polls the
+    // lines instead.
+    m_bLineEvents = m_line.IsReady() && CommDriver().HasPromptLineEvents()
+                    && CommDriver().SetCommMask(hPort, LINE_EVENTS);
 }
 
 CCommWaiter::~CCommWaiter()

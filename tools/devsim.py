@@ -10,6 +10,10 @@ in Shift-JIS Japanese, binary frames of up to a few hundred bytes (long
 hexadecimal dumps), bursts of lines sent back to back, and pauses of various
 lengths between exchanges (separate log blocks and time columns).
 
+Handshake (with --lines, on a null-modem cable of tools/nullmodem.py): both raise
+DTR at start; the instrument raises RTS when it is ready and drops it while it is
+busy with a request; the host sends a request only while its CTS is on.
+
 Wire format: a text message is ASCII or Shift-JIS ending in CR LF; a binary
 frame is STX, length (2 bytes, big endian), payload, sum of the payload bytes
 modulo 256, ETX. Shift-JIS never contains STX or LF, so both kinds can share
@@ -17,6 +21,7 @@ the line.
 
     devsim.py --port /dev/pts/3 --role instrument --verify
     devsim.py --port /dev/pts/5 --role host --seconds 60 --verify
+    devsim.py --port /dev/pts/3 --role instrument --lines /tmp/lines
 
 With --verify the host checks every reply byte for byte and the instrument
 checks that every request is well formed; the exit status is 1 when anything
@@ -26,6 +31,7 @@ was wrong. Both print a one-line summary on stderr at the end.
 import argparse
 import errno
 import os
+import pathlib
 import random
 import select
 import signal
@@ -33,6 +39,9 @@ import sys
 import termios
 import time
 import tty
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import nullmodem  # noqa: E402
 
 STX, ETX = 0x02, 0x03
 CRLF = b"\r\n"
@@ -264,11 +273,35 @@ def short(message):
     return message[:40].hex(" ") + (" ..." if len(message) > 40 else "")
 
 
-def run_host(line, args, stats, stopped):
+class NoLines:
+    """A line without modem lines: always clear to send."""
+
+    def set_rts(self, on):
+        pass
+
+    def set_dtr(self, on):
+        pass
+
+    def cts(self):
+        return True
+
+
+def wait_clear_to_send(lines, stopped, timeout):
+    deadline = time.monotonic() + timeout
+    while not lines.cts():
+        if stopped() or time.monotonic() >= deadline:
+            return False
+        time.sleep(0.001)
+    return True
+
+
+def run_host(line, args, stats, stopped, lines):
     rng = random.Random(args.seed)
     deadline = time.monotonic() + args.seconds if args.seconds > 0 else None
     seq = 0
     while not stopped() and (deadline is None or time.monotonic() < deadline):
+        if not wait_clear_to_send(lines, stopped, args.reply_timeout):
+            continue
         request = make_request(rng, seq)
         expected = replies_for(request)
         line.send(request)
@@ -292,10 +325,12 @@ def run_host(line, args, stats, stopped):
         time.sleep(pause_after(rng))
 
 
-def run_instrument(line, args, stats, stopped):
+def run_instrument(line, args, stats, stopped, lines):
     deadline = time.monotonic() + args.seconds if args.seconds > 0 else None
     last = time.monotonic()
     events = 0
+    rng = random.Random(args.seed)
+    lines.set_rts(True)
     while not stopped() and (deadline is None or time.monotonic() < deadline):
         msg = line.receive(0.2)
         now = time.monotonic()
@@ -313,11 +348,15 @@ def run_instrument(line, args, stats, stopped):
                 stats.error("bad request %s" % short(msg))
             continue
         stats.exchanges += 1
+        # Busy: not ready for the next request until every reply is out.
+        lines.set_rts(False)
+        time.sleep(rng.uniform(0.02, 0.08))
         for i, reply in enumerate(replies):
             line.send(reply)
             # A burst goes out back to back; a gap now and then splits it.
             if len(replies) > 1 and i % 16 == 15:
                 time.sleep(0.005)
+        lines.set_rts(True)
 
 
 def main(argv=None):
@@ -332,6 +371,7 @@ def main(argv=None):
     ap.add_argument("--reply-timeout", type=float, default=3.0, help="host: seconds to wait for a reply")
     ap.add_argument("--events", type=float, default=3.0,
                     help="instrument: report on its own after this many idle seconds (0: never)")
+    ap.add_argument("--lines", help="null-modem state file (tools/nullmodem.py): use RTS/CTS and DTR")
     ap.add_argument("--verbose", action="store_true", help="print each exchange on stderr")
     args = ap.parse_args(argv)
 
@@ -340,12 +380,16 @@ def main(argv=None):
         signal.signal(sig, lambda *_: stop.append(True))
 
     line = Line(args.port, args.baud)
+    lines = nullmodem.Lines(args.lines, args.port) if args.lines else NoLines()
     stats = Stats(args.role)
     try:
         time.sleep(args.start_delay)
+        lines.set_dtr(True)
         run = run_host if args.role == "host" else run_instrument
-        run(line, args, stats, lambda: bool(stop))
+        run(line, args, stats, lambda: bool(stop), lines)
     finally:
+        lines.set_rts(False)
+        lines.set_dtr(False)
         print(stats.summary(line), file=sys.stderr)
         line.close()
     return 1 if args.verify and stats.errors else 0

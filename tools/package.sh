@@ -3,7 +3,7 @@
 # release taplinar.exe (optimised, stripped, static: one file that runs on a Windows PC
 # with nothing installed) and a short how-to in Japanese and English.
 #
-#   tools/package.sh                 release build in build-release/, then the zip
+#   tools/package.sh                 release build in build-release/ (its exe stripped), then the zip
 #   tools/package.sh --exe PATH      package a stripped copy of an exe already built
 #   tools/package.sh --out DIR       write the zip into DIR instead of dist/
 #
@@ -23,8 +23,11 @@ release_build() {
     command -v i686-w64-mingw32-g++-posix >/dev/null || "$ROOT/tools/test.sh" --setup-only >/dev/null
     cmake -S "$ROOT" -B "$RELEASE" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
           -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+    echo "package.sh: release build in $RELEASE (the first one takes a few minutes; log: $RELEASE/package-build.log)" >&2
     cmake --build "$RELEASE" --target taplinar -j2 >"$RELEASE/package-build.log" 2>&1 ||
         { tail -n 40 "$RELEASE/package-build.log" >&2; echo "package.sh: build failed" >&2; exit 1; }
+    # The exe left here is the one in the zip, byte for byte.
+    i686-w64-mingw32-strip "$RELEASE/taplinar.exe"
     echo "$RELEASE/taplinar.exe"
 }
 

@@ -2,11 +2,14 @@
 # tools/run.sh: Taplinar between two simulated devices.
 # COM1 and COM2 are backed by pseudo-terminal pairs; a simulated host sits at the far end
 # of COM1 and a simulated instrument at the far end of COM2, talking to each other
-# through Taplinar. With a display the window opens for you; without one (no DISPLAY)
-# the run is driven under Xvfb: the port settings are confirmed, the devices talk for
-# about ten seconds, the log is exported through the program's own command, a screenshot
-# is taken, and both paths are printed. `tools/run.sh --photos [DIR]` takes the README's
-# photographs of the windows (default docs/screenshots).
+# through Taplinar. Each pair is also a null-modem cable for the modem lines
+# (tools/nullmodem.py): the instrument holds its RTS off while busy, the host sends only
+# while its CTS is on, both raise DTR, so the log shows the line rows. With a display
+# the window opens for you; without one (no DISPLAY) the run is driven under Xvfb: the
+# port settings are confirmed, the devices talk for about ten seconds, the log is exported
+# through the program's own command, a screenshot is taken, and both paths are printed.
+# `tools/run.sh --photos [DIR]` takes the README's photographs of the windows (default
+# docs/screenshots).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build"
@@ -16,13 +19,18 @@ TALK_SECONDS=${TALK_SECONDS:-10}
 build() {
     "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
     cmake "$BUILD" >/dev/null            # new folders of tests or tools join the build
-    cmake --build "$BUILD" --target taplinar tapctl -j2 >/dev/null
+    echo "run.sh: building taplinar.exe and tapctl.exe in $BUILD (the first build takes a few minutes; log: $BUILD/run-build.log)"
+    if ! cmake --build "$BUILD" --target taplinar tapctl nullmodem -j2 >"$BUILD/run-build.log" 2>&1; then
+        grep -v -E '^\[ *[0-9]+%\]' "$BUILD/run-build.log" | tail -n 40 >&2
+        echo "run.sh: build failed (full log: $BUILD/run-build.log)" >&2
+        exit 1
+    fi
 }
 
 start_devices() {
-    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev1" --role host --seed 7 >"$DEMO/host.log" 2>&1 &
+    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev1" --role host --seed 7 --lines "$TAPLINAR_NULL_MODEM" >"$DEMO/host.log" 2>&1 &
     pids+=($!)
-    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev2" --role instrument >"$DEMO/instrument.log" 2>&1 &
+    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev2" --role instrument --lines "$TAPLINAR_NULL_MODEM" >"$DEMO/instrument.log" 2>&1 &
     pids+=($!)
 }
 
@@ -50,30 +58,36 @@ photos() {
     pids=()
     trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
     (cd "$DEMO" && exec wine taplinar.exe) >/dev/null 2>&1 &
-    wine "$ctl" wait "設定 - Taplinar"; sleep 1
-    snap "$out/port-settings.png" 300x340
+    snap "$out/port-settings.png" "設定 - Taplinar"
     wine "$ctl" confirm-ports
     start_devices
     sleep "$TALK_SECONDS"
-    snap "$out/main-active.png"
-    wine "$ctl" menu v; sleep 1
-    snap "$out/popup-menu.png"
+    snap "$out/main-active.png" Taplinar
+    wine "$ctl" menu v
+    snap "$out/popup-menu.png" "#32768"
     wine "$ctl" key 27; wine "$ctl" key 27; sleep 1
-    wine "$ctl" command 32776; wine "$ctl" wait "ログ設定 - Taplinar"; sleep 1
-    snap "$out/log-settings.png"
+    wine "$ctl" command 32776
+    snap "$out/log-settings.png" "ログ設定 - Taplinar"
     wine "$ctl" click "ログ設定 - Taplinar" 2
-    wine "$ctl" command 32773; wine "$ctl" wait "Taplinar のﾊﾞｰｼﾞｮﾝ情報"; sleep 1
-    snap "$out/about-box.png"
+    wine "$ctl" command 32773
+    snap "$out/about-box.png" "Taplinar のﾊﾞｰｼﾞｮﾝ情報"
     wine "$ctl" click "Taplinar のﾊﾞｰｼﾞｮﾝ情報" 1
-    wine "$ctl" command 2; sleep 1
-    snap "$out/exit-question.png"
+    wine "$ctl" command 2
+    snap "$out/exit-question.png" Taplinar "終了します。よろしいですか？？"
     wine "$ctl" answer 1
     echo "photographs: $out"
 }
 
-# snap FILE [SIZE]: the part of the screen where the program's windows are.
+# snap FILE NAME [TEXT]: a photograph of the program's windows, taken only once the window
+# it is named for (title or class NAME, showing TEXT) is in front; otherwise the run fails.
 snap() {
-    import -window root -crop "${2:-1000x640}+0+0" +repage "$1"
+    local area="" pass
+    for pass in appeared painted; do   # a second look after a second: still there, fully drawn
+        [ $pass = painted ] && sleep 1
+        area=$(wine "$BUILD/tools/tapctl.exe" shows "$2" "${3:-}" | tr -d '\r') && [ -n "$area" ] ||
+            { echo "run.sh: $(basename "$1") not taken: $2 is not in front" >&2; exit 1; }
+    done
+    import -window root -crop "$area" +repage "$1"
 }
 
 if [ "${1:-}" = "--headless" ]; then
@@ -105,6 +119,8 @@ for n in 1 2; do
     "$ROOT/tools/wine-env.sh" "$BUILD" port "$n" "$(readlink -f "$DEMO/tap$n")" \
         "Simulated serial port" "Taplinar demo devices" "USB\\VID_1A86&PID_7523"
 done
+rm -f "$DEMO/lines"
+eval "$(python3 "$ROOT/tools/nullmodem.py" env "$BUILD" "$DEMO/lines" "$DEMO/tap1:$DEMO/dev1" "$DEMO/tap2:$DEMO/dev2")"
 
 if [ "${1:-}" = "--photos" ]; then
     out=$(mkdir -p "${2:-$ROOT/docs/screenshots}" && cd "${2:-$ROOT/docs/screenshots}" && pwd)

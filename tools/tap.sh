@@ -8,9 +8,12 @@
 #
 # Devices found: /dev/ttyUSB*, /dev/ttyACM*, and /dev/ttyS* where the kernel reports a UART.
 # Each keeps its COM number from run to run (keyed by its /dev/serial/by-id name where it
-# has one); ports of devices that are gone are unregistered. A device you cannot open is
-# reported, with the command that fixes it, before Wine starts; nothing on the system is
-# changed. TAP_SYSFS and TAP_DEV stand in for /sys and /dev (the tests use fake trees).
+# has one); every COM port of the prefix whose device is gone is unregistered, whoever
+# registered it. A device you cannot open is reported with the command that fixes it and
+# left out (named on the command line, it stops the run before Wine starts). An FTDI
+# adapter's latency timer is set to 1 ms where you may write it, otherwise reported with
+# the command that sets it; nothing else on the system is changed. TAP_SYSFS and TAP_DEV
+# stand in for /sys and /dev (the tests use fake trees).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SYSFS=${TAP_SYSFS:-/sys}
@@ -19,13 +22,14 @@ BUILD="$ROOT/build"
 BUILD_GIVEN=0
 REGISTER_ONLY=0
 
-usage() { sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 die() { echo "tap.sh: $*" >&2; exit 1; }
 
 # --- The devices -------------------------------------------------------------------------
 # One record per device, in parallel arrays: kernel name, node to open, key of its COM
 # number, description, maker, hardware id.
 NAMES=() NODES=() KEYS=() DESCS=() MFGS=() HWIDS=()
+declare -A TAKEN=()   # COM numbers of other programs' ports that stay
 
 index_of_key() {
     local i
@@ -56,9 +60,30 @@ usb_device_dir() {
     return 1
 }
 
+# The driver that knows the hardware. Since Linux 6.5 the serial core puts devices of its
+# own (bus serial-base, drivers "port" and "ctrl") between a UART's device and its tty;
+# the driver wanted is the one of the first device above them.
 driver_name() {
-    local link="$SYSFS/class/tty/$1/device/driver"
-    [ -e "$link" ] && basename "$(readlink -f "$link")" || echo serial
+    local dir top drv
+    dir=$(readlink -f "$SYSFS/class/tty/$1/device" 2>/dev/null) || { echo serial; return 0; }
+    top=$(readlink -f "$SYSFS")
+    while [ -n "$dir" ] && [ "$dir" != "$top" ] && [ "$dir" != / ]; do
+        if [ -e "$dir/driver" ]; then
+            drv=$(readlink -f "$dir/driver")
+            [ "$(basename "$(dirname "$(dirname "$drv")")")" = serial-base ] || { basename "$drv"; return 0; }
+        fi
+        dir=$(dirname "$dir")
+    done
+    echo serial
+}
+
+# The UART the kernel found behind a built-in port, named as the kernel names it.
+uart_name() {
+    local names=(unknown 8250 16450 16550 16550A Cirrus ST16650 ST16650V2 TI16750 Startech
+                 16C950/954 ST16654 XR16850 RSA NS16550A XScale)
+    local type; type=$(read_attr "$SYSFS/class/tty/$1/type")
+    case $type in ''|*[!0-9]*) return 0 ;; esac
+    [ "$type" -lt ${#names[@]} ] && echo "${names[$type]}" || echo "UART type $type"
 }
 
 # The /dev/serial/by-id link of a node; it names the device, not the socket it is in.
@@ -80,7 +105,8 @@ add_device() {  # add_device NAME NODE
                                             "$(read_attr "$usb/idProduct" | tr a-f A-F)")
         desc=${desc:-$driver} mfg=${mfg:-$driver}
     elif [ -d "$SYSFS/class/tty/$name" ]; then
-        desc="通信ポート ($name)" mfg=$driver hwid=$driver
+        desc="$(uart_name "$name") 通信ポート ($name)" mfg=$driver hwid=$driver
+        desc=${desc# }
     else
         desc="通信ポート ($node)" mfg="" hwid=""
     fi
@@ -144,14 +170,50 @@ access_problem() {
     fi
 }
 
+# Devices named on the command line must all open. Of the devices found, those that
+# cannot be opened are left out, so that one root-only built-in port does not keep the
+# adapters from being used.
 check_access() {
-    local i failed=0
+    local i failed=0 keep=()
     for i in "${!NODES[@]}"; do
-        [ -r "${NODES[$i]}" ] && [ -w "${NODES[$i]}" ] && continue
+        if [ -r "${NODES[$i]}" ] && [ -w "${NODES[$i]}" ]; then keep+=("$i"); continue; fi
         access_problem "${NODES[$i]}" >&2
         failed=1
     done
-    [ $failed = 0 ] || die "nothing was started; fix the access above and run again"
+    [ $failed = 0 ] && return 0
+    [ "$1" = named ] && die "nothing was started; fix the access above and run again"
+    [ ${#keep[@]} -gt 0 ] || die "none of the devices can be opened; fix the access above and run again"
+    echo "tap.sh: the devices above are left out; the others go on" >&2
+    keep_devices "${keep[@]}"
+}
+
+keep_devices() {  # keep_devices INDEX...: the records at these indexes, in this order
+    local i names=() nodes=() keys=() descs=() mfgs=() hwids=()
+    for i in "$@"; do
+        names+=("${NAMES[$i]}") nodes+=("${NODES[$i]}") keys+=("${KEYS[$i]}")
+        descs+=("${DESCS[$i]}") mfgs+=("${MFGS[$i]}") hwids+=("${HWIDS[$i]}")
+    done
+    NAMES=("${names[@]}") NODES=("${nodes[@]}") KEYS=("${keys[@]}")
+    DESCS=("${descs[@]}") MFGS=("${mfgs[@]}") HWIDS=("${hwids[@]}")
+}
+
+# An FTDI adapter holds received bytes until its latency timer runs out (16 ms by default)
+# before the PC sees them: a tap of two such adapters adds that much to each direction,
+# enough to break a reply time-out or the frame gap of a fieldbus protocol.
+tune_latency() {
+    local name file ms
+    for name in "${NAMES[@]}"; do
+        file="$SYSFS/class/tty/$name/device/latency_timer"
+        [ -f "$file" ] || continue
+        ms=$(read_attr "$file")
+        [ "$ms" = 1 ] && continue
+        if [ -w "$file" ] && { echo 1 > "$file"; } 2>/dev/null; then
+            echo "$name: latency timer set from $ms ms to 1 ms" >&2
+        else
+            echo "$name: latency timer $ms ms: received bytes wait up to $ms ms before they are relayed." >&2
+            echo "  For 1 ms (until the adapter is plugged in again): echo 1 | sudo tee $file" >&2
+        fi
+    done
 }
 
 # --- COM numbers -------------------------------------------------------------------------
@@ -160,6 +222,48 @@ map_file() { echo "$BUILD/wineprefix/taplinar-ports"; }
 
 wine_env() { "$ROOT/tools/wine-env.sh" "$BUILD" "$@"; }
 
+# Every COM port the prefix maps, "N<TAB>PATH<TAB>WHERE" a line, whoever made it (the
+# demo, a test, a user): Wine's port table as last saved (WHERE "table"), and the links a
+# running Wine reads ("link"; Wine also links the built-in ports it finds by itself).
+registered_ports() {
+    local prefix="$BUILD/wineprefix" link
+    if [ -f "$prefix/system.reg" ]; then
+        sed -n '/^\[Software\\\\Wine\\\\Ports\]/,/^\[/ s/^"COM\([0-9]\+\)"="\(.*\)"$/\1\t\2\ttable/p' "$prefix/system.reg"
+    fi
+    for link in "$prefix"/dosdevices/com*; do
+        [ -L "$link" ] && printf '%s\t%s\tlink\n' "${link##*/com}" "$(readlink "$link")"
+    done
+    return 0
+}
+
+is_our_node() {
+    local node
+    for node in "${NODES[@]}"; do [ "$(readlink -f "$node")" = "$1" ] && return 0; done
+    return 1
+}
+
+# Unregisters the ports of devices that are gone, ours or not, so that the port settings
+# dialog offers none of them. A pseudo-terminal counts as gone unless it is one of this
+# run's devices: the demo and the tests map them for the length of a run, and once they
+# closed, their /dev/pts number soon belongs to another terminal. The numbers of the
+# numbers that stay in the port table are noted in TAKEN, so that no new device is given
+# one of them.
+remove_leftover_ports() {
+    local n path where
+    local -A seen=()
+    TAKEN=()
+    while IFS=$'\t' read -r -u 3 n path where; do
+        [ -z "${seen[$n $path]:-}" ] || continue   # in the table and linked: one port
+        seen[$n $path]=1
+        is_our_node "$path" && continue
+        if [ -e "$path" ] && [[ $path != /dev/pts/* ]]; then
+            [ "$where" = link ] || TAKEN[$n]=1
+            continue
+        fi
+        wine_env unport "$n"
+    done 3< <(registered_ports)
+}
+
 # Fills COMS[i] for every device: its remembered number, or the lowest one free.
 # Devices that are gone lose their number and their port; devices present but not
 # chosen this time keep their number and lose their port.
@@ -167,6 +271,7 @@ assign_numbers() {
     local file; file=$(map_file)
     local -A used=()
     local kept=() n key i
+    for n in "${!TAKEN[@]}"; do used[$n]=1; done
     COMS=()
     if [ -f "$file" ]; then
         # fd 3: Wine started in the loop must not eat the lines.
@@ -195,6 +300,7 @@ assign_numbers() {
 
 register_ports() {
     local i
+    remove_leftover_ports
     wine_env init
     assign_numbers
     for i in "${!NODES[@]}"; do
@@ -202,6 +308,7 @@ register_ports() {
         printf 'COM%-3s %-14s %s %s  %s\n' "${COMS[$i]}" "${NAMES[$i]}" "${MFGS[$i]}" "${DESCS[$i]}" "${HWIDS[$i]}"
     done
     [ ${#NODES[@]} -gt 0 ] || echo "no serial devices found"
+    tune_latency
 }
 
 # --- Build and start ---------------------------------------------------------------------
@@ -210,6 +317,7 @@ build() {
         "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
         cmake "$BUILD" >/dev/null
     fi
+    echo "tap.sh: building taplinar.exe in $BUILD (the first build takes a few minutes; log: $BUILD/tap-build.log)" >&2
     if ! cmake --build "$BUILD" --target taplinar -j2 > "$BUILD/tap-build.log" 2>&1; then
         grep -v -E '^\[ *[0-9]+%\]' "$BUILD/tap-build.log" | tail -n 40 >&2
         die "build failed (full log: $BUILD/tap-build.log)"
@@ -241,7 +349,7 @@ if [ $REGISTER_ONLY = 0 ] && [ -z "${DISPLAY:-}" ]; then
     die "no display (DISPLAY is not set); tools/run.sh runs a demo without one"
 fi
 find_devices "$@"
-check_access
+check_access "$([ $# -gt 0 ] && echo named || echo found)"
 [ $REGISTER_ONLY = 1 ] || build
 register_ports
 [ $REGISTER_ONLY = 1 ] || start_program

@@ -41,6 +41,7 @@ reg_escape() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
 
 init_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine-env.sh: creating the Wine prefix $WINEPREFIX (once per build tree)" >&2
         wineboot -i >/dev/null 2>&1 || true
     fi
     # Xvfb has no window manager: let Wine draw the frame through the normal messages,

@@ -2,10 +2,13 @@
 """Relay benchmark, in one run on the same kind of pty pairs:
   - the relaying pair alone under Wine (relay host), prefix "taplinar_";
   - a plain socat relay, prefix "socat_", so that the ratios hold on a busy machine;
-  - the whole program with its log views, prefix "program_".
+  - the whole program with its log views, prefix "program_";
+  - with modem lines on the ptys (the null-modem cable of tools/nullmodem.py): the
+    relaying pair's line mirroring ("taplinar_mirror_"), the whole program's idle load
+    ("program_..._idle_lines"), its exit and the reopen after a port settings change.
 
 usage: relay_bench.py BUILD HOST_EXE [--program EXE --ctl TAPCTL] [--size BYTES] [--pings N]
-                       [--parts relay,socat,program]
+                       [--flips N] [--parts relay,socat,program,lines]
 One command builds what it needs and runs it all: cmake --build BUILD --target bench_relay
 The program part needs a display: run it inside tools/xrun.sh (the bench_relay
 target does). Every phase has a deadline; a phase that did not finish reports
@@ -25,9 +28,11 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "monitor", "host"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 sys.path.insert(0, HERE)
 import relay_rig  # noqa: E402
 import program_rig  # noqa: E402
+import nullmodem  # noqa: E402
 
 IDLE_SECONDS = 5.0
 MIN_LOAD_SECONDS = 3.0
@@ -52,6 +57,10 @@ BURST_SIZE = 144
 BURSTS = 60
 BURST_DEADLINE = 5.0
 BURST_PAUSE = 0.1
+# A line change that has not reached the other device by then counts as lost.
+FLIP_DEADLINE = 1.0
+FLIP_GAP = 0.005
+PORT_DIALOG = "設定 - Taplinar"
 
 
 def read_ready(fd, timeout):
@@ -560,6 +569,135 @@ def bench_program(args):
     return fig.values
 
 
+class LinesOn:
+    """While it lasts, Wine processes started from here get modem lines on the
+    devices' ptys; the devices play their ends through tools/nullmodem.py."""
+
+    def __init__(self, build, devices):
+        self.state = os.path.join(os.path.abspath(build), "bench-relay-lines")
+        if os.path.exists(self.state):
+            os.unlink(self.state)
+        for dev in devices:
+            nullmodem.connect(self.state, dev.path)
+        self.lines = [nullmodem.Lines(self.state, dev.path, far=True) for dev in devices]
+        self.saved = {}
+
+    def __enter__(self):
+        env = {nullmodem.ENV: self.state, "LD_PRELOAD": nullmodem.preload(os.path.dirname(self.state))}
+        for k, v in env.items():
+            self.saved[k] = os.environ.get(k)
+            os.environ[k] = v
+        return self.lines
+
+    def __exit__(self, *exc):
+        for k, v in self.saved.items():
+            if v is None:
+                os.environ.pop(k, None)
+            else:
+                os.environ[k] = v
+        for lines in self.lines:
+            lines.close()
+
+
+def mirror_latencies(lines, flips):
+    """Each flip: one device turns its RTS over and the other device's CTS is
+    watched until it follows; directions alternate. Answers ms per flip and the
+    count of flips that never arrived."""
+    values, lost = [], 0
+    for i in range(flips):
+        src, dst = (lines[0], lines[1]) if i % 2 == 0 else (lines[1], lines[0])
+        want = not src.rts()
+        t0 = time.monotonic()
+        src.set_rts(want)
+        if dst.wait(dst.cts, want, FLIP_DEADLINE):
+            values.append((time.monotonic() - t0) * 1000.0)
+        else:
+            lost += 1
+        time.sleep(FLIP_GAP)
+    return values, lost
+
+
+def bench_mirror(args):
+    fig = Figures("taplinar")
+    pair = relay_rig.WinePair(args.build, args.host_exe)
+    try:
+        pair.map_ports()
+        with LinesOn(args.build, pair.devices) as lines:
+            pair.start()
+            time.sleep(1.0)
+            values, lost = mirror_latencies(lines, args.flips)
+            if values:
+                fig.put("mirror_latency_median", statistics.median(values), "ms")
+                fig.put("mirror_latency_p99", percentile(values, 99), "ms")
+            if lost:
+                fig.put("mirror_lost", lost, "flips", "%d")
+            pair.stop()
+    finally:
+        pair.close()
+        pair.unmap_ports()
+
+
+def when_cts_back(lines, deadline_s):
+    """Moment at which the device's CTS, dropped after now, is on again, or None."""
+    deadline = time.monotonic() + deadline_s
+    dropped = False
+    while time.monotonic() < deadline:
+        on = lines.cts()
+        if on and dropped:
+            return time.monotonic()
+        dropped = dropped or not on
+        time.sleep(0.0005)
+    return None
+
+
+def bench_program_lines(args):
+    """The whole program with readable lines: idle load, the reopen after a
+    confirmed port settings dialog and the exit."""
+    fig = Figures("program")
+    devices = [relay_rig.PtyDevice(), relay_rig.PtyDevice()]
+    program = program_rig.Program(args.build, args.program, args.ctl, devices)
+    try:
+        program.map_ports()
+        server = wineserver_pid(os.path.join(os.path.abspath(args.build), "wineprefix"))
+        with LinesOn(args.build, devices) as lines:
+            if not program.start(program_rig.ini_text()):
+                fig.put("lines_started", 0, "bool", "%d")
+                return
+            time.sleep(1.0)
+            own, srv = measure_cpu(Subject("program", program.pids, server), IDLE_SECONDS)
+            fig.put("cpu_idle_lines", own, "s/s")
+            fig.put("wineserver_cpu_idle_lines", srv, "s/s")
+            # Device 1's RTS shows on device 2's CTS while the ports are open;
+            # closing drops it, the reopen primes it again.
+            lines[0].set_rts(True)
+            lines[1].wait(lines[1].cts, True, 5.0)
+            program.ctl("command", 32774)
+            program.ctl("wait", PORT_DIALOG)
+            # Counted from the start of the click, so tapctl's own start is in it.
+            back = []
+            watcher = threading.Thread(target=lambda: back.append(when_cts_back(lines[1], 30.0)))
+            watcher.start()
+            t0 = time.monotonic()
+            program.ctl("click", PORT_DIALOG, 1)
+            watcher.join()
+            if back[0] is None:
+                fig.put("reopen_lines_complete", 0, "bool", "%d")
+            else:
+                fig.put("reopen_lines", back[0] - t0, "s")
+            program.ctl("quit", timeout=15)
+            t0 = time.monotonic()
+            try:
+                program.proc.wait(timeout=60)
+                fig.put("exit_lines", time.monotonic() - t0, "s")
+            except subprocess.TimeoutExpired:
+                fig.put("exit_lines_complete", 0, "bool", "%d")
+    finally:
+        program.quit()
+        program.unmap_ports()
+        for dev in devices:
+            dev.close()
+
+
 def cpu_model():
     try:
         with open("/proc/cpuinfo") as f:
@@ -579,8 +717,9 @@ def main():
     parser.add_argument("--ctl", help="tapctl.exe")
     parser.add_argument("--size", type=int, default=1 << 20)
     parser.add_argument("--pings", type=int, default=1000)
-    parser.add_argument("--parts", default="relay,socat,program",
-                        help="which of relay, socat, program to measure")
+    parser.add_argument("--flips", type=int, default=400, help="RTS flips, half each way")
+    parser.add_argument("--parts", default="relay,socat,program,lines",
+                        help="which of relay, socat, program, lines to measure")
     args = parser.parse_args()
     parts = args.parts.split(",")
     started = time.monotonic()
@@ -596,6 +735,10 @@ def main():
             report("taplinar_over_socat_" + name, "%.2f" % (ours[name] / plain[name]), "x")
     if args.program and args.ctl and "program" in parts:
         bench_program(args)
+    if "lines" in parts:
+        bench_mirror(args)
+        if args.program and args.ctl:
+            bench_program_lines(args)
     report("bench_seconds", "%.0f" % (time.monotonic() - started), "s")
 
 

@@ -1,10 +1,11 @@
-// soak TAPLINAR.EXE [SECONDS]: traffic both ways at once through the real program on
-// pty-backed ports (COM1 <-> COM3, COM2 <-> COM4, as tests/reliability/with_rel_ports.sh
+// soak TAPLINAR.EXE [SECONDS] [paced]: traffic both ways at once through the real program
+// on pty-backed ports (COM1 <-> COM3, COM2 <-> COM4, as tests/reliability/with_rel_ports.sh
 // or tests/e2e/with_ports.sh provide them), in bursts of a few KiB with pauses of at
-// least 150 ms, for SECONDS (300 by default). Checks that every byte arrives at the far
-// device in order and once, that the two views keep the same number of rows (sampled)
-// and never hold more than 100000, and watches the program's working set. Prints
-// "name: value unit" lines; exit code 1 when anything was lost or out of step.
+// least 150 ms, or with "paced" without a pause at 921600 bit/s each way, for SECONDS
+// (300 by default). Checks that every byte arrives at the far device in order and once,
+// that the two views keep the same number of rows (sampled) and never hold more than
+// 100000, and watches the program's working set. Prints "name: value unit" lines; exit
+// code 1 when anything was lost or out of step.
 #include "tests/e2e/AppDriver.h"
 
 #include <windows.h>
@@ -79,6 +80,28 @@ void SendBursts(TDirection& dir, DWORD dwSeconds)
     dir.bSending = false;
 }
 
+// A line kept busy at 921600 bit/s (8 data bits, a start and a stop bit): the bytes are
+// written as the clock makes them due, never ahead; a relay that falls behind holds the
+// writes back and the sender catches up afterwards.
+const unsigned long long PACED_BYTES_PER_SECOND = 921600 / 10;
+
+void SendPaced(TDirection& dir, DWORD dwSeconds)
+{
+    CByteStream stream(dir.nSeed);
+    const DWORD dwStart = ::GetTickCount();
+    for (DWORD dwNow = dwStart; dwNow - dwStart < dwSeconds * 1000; dwNow = ::GetTickCount()) {
+        const unsigned long long nDue = (dwNow - dwStart) * PACED_BYTES_PER_SECOND / 1000;
+        std::string strChunk;
+        while (dir.nSent + strChunk.size() < nDue)
+            strChunk += stream.Next();
+        if (!strChunk.empty() && !dir.pFrom->Write(strChunk))
+            break;
+        dir.nSent += strChunk.size();
+        ::Sleep(10);
+    }
+    dir.bSending = false;
+}
+
 void CheckArrivals(TDirection& dir)
 {
     CByteStream expected(dir.nSeed);
@@ -148,6 +171,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const DWORD dwSeconds = argc > 2 ? static_cast<DWORD>(std::atoi(argv[2])) : 300;
+    const bool bPaced = argc > 3 && std::string(argv[3]) == "paced";
     CDevicePort host(3), instrument(4);
     if (!host.IsOpen() || !instrument.IsOpen()) {
         std::fprintf(stderr, "soak: COM3 and COM4 are needed\n");
@@ -165,8 +189,9 @@ int main(int argc, char** argv)
 
     TDirection toInstrument{"host->instrument", &host, &instrument, 0x1234};
     TDirection toHost{"instrument->host", &instrument, &host, 0xBEEF};
-    std::thread sendA(SendBursts, std::ref(toInstrument), dwSeconds);
-    std::thread sendB(SendBursts, std::ref(toHost), dwSeconds);
+    void (*send)(TDirection&, DWORD) = bPaced ? SendPaced : SendBursts;
+    std::thread sendA(send, std::ref(toInstrument), dwSeconds);
+    std::thread sendB(send, std::ref(toHost), dwSeconds);
     std::thread checkA(CheckArrivals, std::ref(toInstrument));
     std::thread checkB(CheckArrivals, std::ref(toHost));
 
@@ -226,6 +251,13 @@ int main(int argc, char** argv)
     std::printf("bytes lost: %llu bytes\n", nLost);
     std::printf("bytes wrong, duplicated or out of order: %llu bytes\n", nWrong);
     std::printf("program still running: %d\n", bRunning ? 1 : 0);
+    if (bPaced) {
+        std::printf("soak_paced_bytes_each_way: %llu bytes\n",
+                    std::min(toInstrument.nReceived.load(), toHost.nReceived.load()));
+        std::printf("soak_paced_lost: %llu bytes\n", nLost);
+        std::printf("soak_paced_out_of_step: %d samples\n", nOutOfStep);
+        std::printf("soak_paced_peak_working_set: %.1f MiB\n", nPeak / 1048576.0);
+    }
 
     if (hProcess != NULL)
         ::CloseHandle(hProcess);

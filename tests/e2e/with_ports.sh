@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # with_ports.sh BUILD CMD [ARGS...]: run CMD with two pty pairs mapped into the build tree's
 # Wine prefix: COM1 <-> COM3 and COM2 <-> COM4. Taplinar opens COM1 and COM2; the test
-# plays the two devices on COM3 and COM4.
+# plays the two devices on COM3 and COM4, each pair a null-modem cable with modem lines.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=$1; shift
@@ -22,4 +22,5 @@ for n in 1 2 3 4; do
     "$ROOT/tools/wine-env.sh" "$BUILD" port "$n" "$(readlink -f "$DIR/com$n")" \
         "Test serial port $n" "Taplinar test devices" "USB\\VID_1A86&PID_7523"
 done
+eval "$(python3 "$ROOT/tools/nullmodem.py" env "$BUILD" "$DIR/lines" "$DIR/com1:$DIR/com3" "$DIR/com2:$DIR/com4")"
 "$@"

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """tools/package.sh on this tree's exe (the release build is left to the user's own run):
 the zip holds the stripped static exe and the how-to, named for the exe's version, and the
-packaged exe starts under Wine and shows its port settings dialog.
+packaged exe starts under Wine and shows its port settings dialog, which the photographs'
+check finds in front.
 usage: package_test.py BUILD TAPLINAR_EXE TAPCTL_EXE
 """
 import os, re, shutil, subprocess, sys, tempfile, unittest, zipfile
@@ -49,9 +50,15 @@ class PackageTest(unittest.TestCase):
 
         program = subprocess.Popen([WINE_ENV, BUILD, "run", "wine", exe], cwd=os.path.dirname(exe))
         self.addCleanup(lambda: program.poll() is None and program.kill())
-        for step in (["wait", PORT_DIALOG], ["click", PORT_DIALOG, "2"]):   # Cancel at start-up ends it
-            self.assertEqual(subprocess.run([WINE_ENV, BUILD, "run", "wine", TAPCTL, *step], timeout=60).returncode,
-                             0, step)
+        ctl = [WINE_ENV, BUILD, "run", "wine", TAPCTL]
+        self.assertEqual(subprocess.run(ctl + ["wait", PORT_DIALOG], timeout=60).returncode, 0)
+        # The photographs' check: a window that is not in front is refused; the one in front
+        # is taken whole.
+        refused = subprocess.run(ctl + ["shows", "ログ設定 - Taplinar"], capture_output=True, timeout=60)
+        self.assertEqual((refused.returncode, refused.stdout), (1, b""))
+        area = subprocess.run(ctl + ["shows", PORT_DIALOG], capture_output=True, text=True, timeout=60).stdout
+        self.assertRegex(area, r"^[2-9]\d\dx[2-9]\d\d\+\d+\+\d+\s*$")
+        self.assertEqual(subprocess.run(ctl + ["click", PORT_DIALOG, "2"], timeout=60).returncode, 0)   # Cancel ends it
         self.assertEqual(program.wait(timeout=30), 0)
 
 

@@ -8,6 +8,9 @@
 //   tapctl wait TITLE        wait until a window with that title shows
 //   tapctl click TITLE ID    press button ID of the window with that title
 //   tapctl answer ID         press button ID of the program's message box
+//   tapctl shows NAME [TEXT] wait until the program's front window is titled NAME (or is of
+//                            class NAME) and, given TEXT, shows it; prints where the
+//                            program's windows are on the screen, as WxH+X+Y
 //   tapctl view-rows [N]     row counts of both log views and, per view, its last dump
 //                            row among the last N rows (default 200)
 //   tapctl watch MS SECONDS  every MS: how long the main window takes to answer WM_NULL
@@ -147,6 +150,32 @@ int Answer(CAppDriver& app, int nId)
     return WaitWindowGone(hBox, 10000) ? 0 : 1;
 }
 
+// A photograph is named for a window: it is taken only once that window is in front of
+// the program's others, and it covers all of them, whatever their size.
+int Shows(CAppDriver& app, const std::string& strName, const std::string& strText)
+{
+    std::string strFront = "none";
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < 10000; Sleep(100)) {
+        std::vector<HWND> windows = app.GetTopWindows();
+        if (windows.empty())
+            continue;
+        strFront = GetText(windows[0]) + " (" + GetClass(windows[0]) + ")";
+        if ((GetText(windows[0]) != strName && GetClass(windows[0]) != strName) ||
+            (!strText.empty() && FindWindowExA(windows[0], nullptr, nullptr, strText.c_str()) == nullptr))
+            continue;
+        RECT all = {}, rc, screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        for (HWND hWnd : windows)
+            if (GetWindowRect(hWnd, &rc))
+                UnionRect(&all, &all, &rc);
+        IntersectRect(&all, &all, &screen);
+        printf("%ldx%ld+%ld+%ld\n", all.right - all.left, all.bottom - all.top, all.left, all.top);
+        return 0;
+    }
+    fprintf(stderr, "tapctl: the program's front window is %s, not %s %s\n", strFront.c_str(), strName.c_str(),
+            strText.c_str());
+    return 1;
+}
+
 // The answer of one message to another process's window, or -1 when it did not come.
 LONG_PTR Ask(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam)
 {
@@ -252,7 +281,7 @@ int Watch(CAppDriver& app, int nPeriodMs, int nSeconds)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: tapctl confirm-ports | export PATH | quit | command ID | menu LETTER | key VK | wait TITLE | click TITLE ID | view-rows [N] | watch MS SECONDS\n");
+        fprintf(stderr, "usage: tapctl confirm-ports | export PATH | quit | command ID | menu LETTER | key VK | wait TITLE | click TITLE ID | shows NAME [TEXT] | view-rows [N] | watch MS SECONDS\n");
         return 2;
     }
     CAppDriver app;
@@ -275,6 +304,8 @@ int main(int argc, char** argv)
         nResult = Key(app, static_cast<UINT>(atoi(argv[2])));
     } else if (strcmp(argv[1], "wait") == 0 && argc >= 3) {
         nResult = app.WaitDialog(argv[2], 20000) != nullptr ? 0 : 1;
+    } else if (strcmp(argv[1], "shows") == 0 && argc >= 3) {
+        nResult = Shows(app, argv[2], argc >= 4 ? argv[3] : "");
     } else if (strcmp(argv[1], "answer") == 0 && argc >= 3) {
         nResult = Answer(app, atoi(argv[2]));
     } else if (strcmp(argv[1], "view-rows") == 0) {

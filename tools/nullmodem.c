@@ -1,0 +1,230 @@
+/*
+ * A virtual null-modem cable for pseudo-terminal pairs, preloaded into Wine's
+ * processes by the project's own launchers and tests (never with real devices).
+ *
+ * A pty has no modem lines, so Wine's modem ioctls fail on it and the program's
+ * line mirroring could never be seen at work. This library answers them for the
+ * pty ends registered in a small shared file (named by TAPLINAR_NULL_MODEM, laid
+ * out and filled by tools/nullmodem.py) and wires the two ends of each pair as a
+ * null-modem cable: an end's RTS is the other end's CTS, its DTR the other end's
+ * DSR and DCD. Every other descriptor and request goes to the C library as is.
+ *
+ * Debian's i386 ntdll.so is built with 64-bit time and calls __ioctl_time64, not
+ * ioctl, so both are defined. The library is built 32- and 64-bit; preloaded as
+ * .../$LIB/libtapnullmodem.so each process picks its own.
+ */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <stdarg.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#define STATE_ENV "TAPLINAR_NULL_MODEM"
+#define STATE_MAGIC 0x314d4e54u /* "TNM1" */
+#define OUTPUTS (TIOCM_RTS | TIOCM_DTR)
+/* How often a TIOCMIWAIT caller looks at the far end's outputs. */
+#define WAIT_STEP_NS 200000L
+
+/* Little-endian layout shared with tools/nullmodem.py; each end is written by
+ * its own side only. */
+struct end {
+    uint64_t rdev;      /* device number of the pty end, 0 when the slot is free */
+    uint32_t out;       /* the end's own outputs: TIOCM_RTS, TIOCM_DTR */
+    uint32_t rts_flips; /* changes of RTS so far (the far end's CTS count) */
+    uint32_t dtr_flips; /* changes of DTR so far (the far end's DSR and DCD count) */
+    uint32_t unused[3];
+};
+
+struct slot {
+    struct end end[2];
+};
+
+struct state {
+    uint32_t magic;
+    uint32_t slots;
+    uint32_t unused[6];
+    struct slot slot[];
+};
+
+typedef int (*ioctl_fn)(int, unsigned long, ...);
+
+static struct state* volatile g_state;
+static size_t g_state_size;
+
+static struct state* map_state(void)
+{
+    struct state* state = __atomic_load_n(&g_state, __ATOMIC_ACQUIRE);
+    if (state != NULL)
+        return state == MAP_FAILED ? NULL : state;
+    const char* path = getenv(STATE_ENV);
+    int fd = path != NULL ? open(path, O_RDWR | O_CLOEXEC) : -1;
+    struct stat st;
+    struct state* mapped = MAP_FAILED;
+    if (fd >= 0 && fstat(fd, &st) == 0 && (size_t)st.st_size >= sizeof(struct state))
+        mapped = mmap(NULL, st.st_size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (fd >= 0)
+        close(fd);
+    if (mapped != MAP_FAILED && mapped->magic != STATE_MAGIC) {
+        munmap(mapped, st.st_size);
+        mapped = MAP_FAILED;
+    }
+    struct state* none = NULL;
+    if (!__atomic_compare_exchange_n(&g_state, &none, mapped, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        /* Another thread got there first. */
+        if (mapped != MAP_FAILED)
+            munmap(mapped, st.st_size);
+        return none == MAP_FAILED ? NULL : none;
+    }
+    if (mapped != MAP_FAILED)
+        g_state_size = st.st_size;
+    return mapped == MAP_FAILED ? NULL : mapped;
+}
+
+/* The end that fd is, with its far end, or 0 when fd is no registered pty. */
+static int find_ends(int fd, struct end** own, struct end** far)
+{
+    struct state* state = map_state();
+    struct stat st;
+    if (state == NULL || fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return 0;
+    size_t fit = (g_state_size - sizeof(struct state)) / sizeof(struct slot);
+    size_t slots = state->slots < fit ? state->slots : fit;
+    for (size_t i = 0; i < slots; ++i) {
+        for (int j = 0; j < 2; ++j) {
+            if (__atomic_load_n(&state->slot[i].end[j].rdev, __ATOMIC_ACQUIRE) == (uint64_t)st.st_rdev) {
+                *own = &state->slot[i].end[j];
+                *far = &state->slot[i].end[1 - j];
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
+static int inputs_of(const struct end* far)
+{
+    uint32_t out = __atomic_load_n(&far->out, __ATOMIC_ACQUIRE);
+    int bits = 0;
+    if (out & TIOCM_RTS)
+        bits |= TIOCM_CTS;
+    if (out & TIOCM_DTR)
+        bits |= TIOCM_DSR | TIOCM_CAR;
+    return bits;
+}
+
+static int modem_bits(const struct end* own, const struct end* far)
+{
+    return (int)(__atomic_load_n(&own->out, __ATOMIC_ACQUIRE) & OUTPUTS) | inputs_of(far);
+}
+
+/* Several threads of one process may drive the same end (the relay of the
+ * other port and the window thread's priming), so the update is one atomic
+ * step; the flip counts follow what actually changed. */
+static void set_outputs(struct end* own, uint32_t set, uint32_t clear)
+{
+    uint32_t old = __atomic_load_n(&own->out, __ATOMIC_ACQUIRE);
+    uint32_t want;
+    do {
+        want = (old | (set & OUTPUTS)) & ~(clear & OUTPUTS);
+    } while (!__atomic_compare_exchange_n(&own->out, &old, want, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE));
+    if ((old ^ want) & TIOCM_RTS)
+        __atomic_fetch_add(&own->rts_flips, 1, __ATOMIC_ACQ_REL);
+    if ((old ^ want) & TIOCM_DTR)
+        __atomic_fetch_add(&own->dtr_flips, 1, __ATOMIC_ACQ_REL);
+}
+
+static void wait_for_change(const struct end* own, const struct end* far, int mask)
+{
+    int before = modem_bits(own, far) & mask;
+    struct timespec step = { 0, WAIT_STEP_NS };
+    while ((modem_bits(own, far) & mask) == before)
+        nanosleep(&step, NULL);
+}
+
+static void count_changes(const struct end* far, struct serial_icounter_struct* counts)
+{
+    memset(counts, 0, sizeof(*counts));
+    counts->cts = (int)__atomic_load_n(&far->rts_flips, __ATOMIC_ACQUIRE);
+    counts->dsr = (int)__atomic_load_n(&far->dtr_flips, __ATOMIC_ACQUIRE);
+    counts->dcd = counts->dsr;
+}
+
+/* Answers a modem request for a registered end (1), or leaves it alone (0). */
+static int answer(int fd, unsigned long request, void* arg, int* result)
+{
+    if (request != TIOCMGET && request != TIOCMSET && request != TIOCMBIS && request != TIOCMBIC
+        && request != TIOCMIWAIT && request != TIOCGICOUNT)
+        return 0;
+    struct end* own;
+    struct end* far;
+    if (!find_ends(fd, &own, &far))
+        return 0;
+    *result = 0;
+    switch (request) {
+    case TIOCMGET:
+        *(int*)arg = modem_bits(own, far);
+        break;
+    case TIOCMSET:
+        set_outputs(own, *(const int*)arg, ~*(const int*)arg);
+        break;
+    case TIOCMBIS:
+        set_outputs(own, *(const int*)arg, 0);
+        break;
+    case TIOCMBIC:
+        set_outputs(own, 0, *(const int*)arg);
+        break;
+    case TIOCMIWAIT:
+        wait_for_change(own, far, (int)(uintptr_t)arg);
+        break;
+    case TIOCGICOUNT:
+        count_changes(far, (struct serial_icounter_struct*)arg);
+        break;
+    }
+    return 1;
+}
+
+static int forward(const char* name, ioctl_fn* cache, int fd, unsigned long request, void* arg)
+{
+    ioctl_fn fn = __atomic_load_n(cache, __ATOMIC_ACQUIRE);
+    if (fn == NULL) {
+        fn = (ioctl_fn)dlsym(RTLD_NEXT, name);
+        __atomic_store_n(cache, fn, __ATOMIC_RELEASE);
+    }
+    return fn(fd, request, arg);
+}
+
+int ioctl(int fd, unsigned long request, ...)
+{
+    static ioctl_fn next;
+    va_list ap;
+    va_start(ap, request);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    int result;
+    if (answer(fd, request, arg, &result))
+        return result;
+    return forward("ioctl", &next, fd, request, arg);
+}
+
+#if defined(__i386__)
+int __ioctl_time64(int fd, unsigned long request, ...)
+{
+    static ioctl_fn next;
+    va_list ap;
+    va_start(ap, request);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    int result;
+    if (answer(fd, request, arg, &result))
+        return result;
+    return forward("__ioctl_time64", &next, fd, request, arg);
+}
+#endif
