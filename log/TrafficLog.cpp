@@ -33,7 +33,7 @@ const size_t MAX_BLOCK_BYTES = 64 * 1024;
 } // namespace
 
 CTrafficLog::CTrafficLog(ILogHost* pHost)
-    : m_pHost(pHost), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false),
+    : m_pHost(pHost), m_pSink(nullptr), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false),
       m_dwLastData(0), m_bTimerArmed(false), m_bUntold(false)
 {
     m_strSignal[0] = m_strSignal[1] = SIGNAL_UNKNOWN;
@@ -139,6 +139,14 @@ void CTrafficLog::WritePending()
     // The timer is left to expire: stopping it here would cost a call into
     // the window system for every block, and a block per byte is common.
     m_pending.Reset();
+}
+
+void CTrafficLog::SetRowSink(ILogRowSink* pSink)
+{
+    ZEV::CSyncLock lock(m_lock);
+    if (pSink == nullptr)
+        WritePending();
+    m_pSink = pSink;
 }
 
 void CTrafficLog::MarkOpen(const bool bCts[2], const bool bDsr[2])
@@ -274,6 +282,9 @@ void CTrafficLog::PostPair(int nOwnView, const std::string& strOwn, const std::s
 
 void CTrafficLog::PostBoth(const std::string& strLeft, const std::string& strRight)
 {
+    // Before the queue to the views, which drops rows when the window falls behind.
+    if (m_pSink != nullptr)
+        m_pSink->AddRows(strLeft, strRight);
     if (m_pHost->QueueRows(strLeft, strRight))
         return;
     // The rows wait in the queue, in their place; the flush timer asks the

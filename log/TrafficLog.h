@@ -6,6 +6,7 @@
 
 #include "log/LogHost.h"
 #include "log/LogItem.h"
+#include "log/LogRowSink.h"
 #include "monitor/LineListener.h"
 #include "serial/SyncObject.h"
 
@@ -38,6 +39,10 @@ public:
 
     // The host must be set before the relays are attached.
     void SetHost(ILogHost* pHost) { m_pHost = pHost; }
+    // From the next row on, every row pair also goes to pSink (nullptr: to
+    // none); a block still pending is written out first when a sink leaves,
+    // so that it holds every byte received before.
+    void SetRowSink(ILogRowSink* pSink);
 
     void OnLineData(int nIndex, DWORD dwSize, const BYTE* pData) override;
     void OnCtsChanged(int nIndex, bool bState) override;
@@ -85,6 +90,7 @@ private:
     void ArmFlushTimer(DWORD dwDelayMs);
 
     ILogHost* m_pHost;
+    ILogRowSink* m_pSink;
     ZEV::CSyncSection m_lock;
     TLogItem m_pending;
     DWORD m_dwLastTick;

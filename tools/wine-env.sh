@@ -23,6 +23,26 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 
+# A build tree of 64-bit Windows programs (made where the kernel runs no 32-bit programs)
+# runs them on 64-bit Wine: "wine" (and the "wine-stable" that wineboot, winepath and
+# regedit call) is 64-bit Wine there. WINELOADER names the shim too, so that a 32-bit
+# program Wine would start (its own 32-bit set-up at prefix creation) fails at once
+# instead of waiting on an emulator.
+use_wine64_if_needed() {
+    grep -q '^CMAKE_TOOLCHAIN_FILE:.*x86_64' "$BUILD/CMakeCache.txt" 2>/dev/null || return 0
+    local bin="$BUILD/wine64-bin"
+    if [ ! -x "$bin/wine" ]; then
+        mkdir -p "$bin"
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$bin/wine"
+        chmod +x "$bin/wine"
+        ln -sf wine "$bin/wine-stable"
+        ln -sf /usr/lib/wine/wine64 "$bin/wine64"
+    fi
+    case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
+    export WINELOADER="$bin/wine64"
+}
+use_wine64_if_needed
+
 # REGEDIT4 files are read as ANSI text, which under ja_JP is Shift-JIS.
 import_reg() {
     local file; file=$(mktemp --suffix=.reg)
@@ -97,7 +117,8 @@ case "$CMD" in
     port) [ $# -ge 2 ] || usage; init_prefix; map_port "$@" ;;
     unport) [ $# -ge 1 ] || usage; unmap_port "$1" ;;
     run) exec "$@" ;;
-    env) printf 'export WINEPREFIX=%q WINEARCH=%q WINEDLLOVERRIDES=%q WINEDEBUG=%q LANG=%q LC_ALL=%q\n' \
-            "$WINEPREFIX" "$WINEARCH" "$WINEDLLOVERRIDES" "$WINEDEBUG" "$LANG" "$LC_ALL" ;;
+    env) printf 'export WINEPREFIX=%q WINEARCH=%q WINEDLLOVERRIDES=%q WINEDEBUG=%q LANG=%q LC_ALL=%q PATH=%q\n' \
+            "$WINEPREFIX" "$WINEARCH" "$WINEDLLOVERRIDES" "$WINEDEBUG" "$LANG" "$LC_ALL" "$PATH"
+         [ -z "${WINELOADER:-}" ] || printf 'export WINELOADER=%q\n' "$WINELOADER" ;;
     *) usage ;;
 esac

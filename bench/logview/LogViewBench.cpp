@@ -74,7 +74,7 @@ int main()
         return 1;
     const HWND hLeft = CreateView(parent, 0, 1000);
     g_pfnListBox = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongA(hLeft, GWL_WNDPROC, reinterpret_cast<LONG>(CountPaints)));
+        ::SetWindowLongPtrA(hLeft, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPaints)));
     CLogListBox views[2];
     for (CLogListBox& view : views)
         view.SetMaxLines(100000);

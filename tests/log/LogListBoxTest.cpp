@@ -123,7 +123,7 @@ protected:
         ASSERT_NE(hView, (HWND)NULL);
         ::SendMessageA(hView, WM_SETFONT, reinterpret_cast<WPARAM>(s_pHost->GetFont()), FALSE);
         TSystemSide::s_pfnListBox = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongA(hView, GWL_WNDPROC, reinterpret_cast<LONG>(TSystemSide::Proc)));
+            ::SetWindowLongPtrA(hView, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TSystemSide::Proc)));
         m_view.SetMaxLines(100000);
         ASSERT_TRUE(m_view.SubclassWindow(hView));
         s_pHost->m_hView = hView;
