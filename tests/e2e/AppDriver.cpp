@@ -437,6 +437,12 @@ void CDevicePort::Drain()
     Read(1 << 20, 200);
 }
 
+DWORD CDevicePort::ReadLines() const
+{
+    DWORD dwStatus = 0;
+    return GetCommModemStatus(m_hPort, &dwStatus) ? dwStatus : 0;
+}
+
 std::string ReadFileBytes(const std::string& strPath)
 {
     std::string strData;

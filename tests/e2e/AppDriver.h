@@ -97,6 +97,9 @@ public:
     std::string Read(size_t nBytes, DWORD dwMs);
     // Drops whatever is queued.
     void Drain();
+    // The device's own outputs (SETRTS, CLRDTR, ...) and the inputs it reads (MS_CTS_ON, ...).
+    bool DriveLine(DWORD dwFunction) { return EscapeCommFunction(m_hPort, dwFunction) != FALSE; }
+    DWORD ReadLines() const;
 
 private:
     HANDLE m_hPort;

@@ -57,8 +57,9 @@ TEST_F(RecordTest, TheFileHoldsTheExportsRowsBetweenItsMarkersWhenStartedFromThe
     // From the menu: the save dialog offers a name of the time, and the exit completes the file.
     m_app.Command(hMain, CMD_RECORD);
     HWND hSave = m_app.WaitSaveDialog();
-    ASSERT_NE(nullptr, hSave);
-    EXPECT_TRUE(MatchesRow(GetText(GetDlgItem(hSave, 0x47C)), "taplinar-########-######.txt"));
+    char szName[MAX_PATH] = "";
+    SendMessageA(GetDlgItem(hSave, 0x47C), WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(szName));
+    EXPECT_TRUE(MatchesRow(szName, "taplinar-########-######.txt")) << szName;
     const std::string strMenuPath = m_app.GetWorkDir() + "\\menu.txt";
     ASSERT_TRUE(m_app.FillSaveDialog(hSave, strMenuPath));
     ASSERT_TRUE(WaitWindowGone(hSave, 10000));

@@ -226,7 +226,6 @@ TEST_F(LogExportTest, RecordingWhoseBufferOverflowsStopsWithOneNoticeAndWholeLin
         recorder.AddRows(std::string(1000, 'L'), "more than the buffer holds");
         recorder.AddRows("after", "the overflow");
         recorder.Join();
-        EXPECT_TRUE(recorder.HasFailed());
     }
     const std::string text = ReadFile(m_strPath);
     const size_t nSecond = text.find("\r\n") + 2;
