@@ -166,9 +166,6 @@ void CLogListBox::AfterLinesAdded()
 {
     if (m_nAdded == 0 && m_nDropped == 0)
         return;
-    // Drawing goes off first: with it on, moving the caret of dropped rows
-    // and showing the newest row would each move the view on screen.
-    ScheduleRepaint();
     if (m_nDropped > 0)
         MoveSelectionUp(m_nDropped);
     m_nAdded = 0;
@@ -179,6 +176,7 @@ void CLogListBox::AfterLinesAdded()
         SetTopIndex(m_lines.GetCount() - 1);
     if (m_nItemHeight < 0)
         MeasureRows();
+    ScheduleRepaint();
 }
 
 void CLogListBox::MoveSelectionUp(int nDropped)
