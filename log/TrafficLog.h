@@ -20,7 +20,8 @@ extern const char SIGNAL_WENT_ON[];     // transition row, off -> on
 
 // Turns what the two relays report into the rows of the two log views: bytes
 // of one port are collected into a block until the other port speaks, a
-// signal event comes or the flush timer fires, then written out as dump rows.
+// signal event comes, the flush timer fires or the block holds 64 KiB, then
+// written out as dump rows.
 // Every event adds the same number of rows to both views, so row N of the left
 // and of the right view describe the same moment.
 //
@@ -59,7 +60,7 @@ public:
     // Reads bytes per row and dump mode from the settings (start-up).
     void LoadDumpSettings();
     void ClearLog();
-    // Monitoring was switched off: an empty row in both views.
+    // Monitoring was switched off: the pending block, then an empty row in both views.
     void MarkPause();
     // The next time column shows "------|" (monitoring switched on).
     void ResetTimeColumn();
@@ -75,6 +76,8 @@ public:
     std::string GetSignalColumn(int nPort);
     // Row pairs handed over that the window has not taken yet.
     size_t GetBacklogSize();
+    // Bytes of memory held for the pending block.
+    size_t GetPendingMemory();
 
 private:
     bool IsValidPort(int nIndex) const { return nIndex == 0 || nIndex == 1; }
