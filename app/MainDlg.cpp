@@ -1,5 +1,6 @@
 #include "app/MainDlg.h"
 
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "settings/PortSettingDlg.h"
 #include "settings/ProfileKeys.h"
 #include "settings/WindowPlacement.h"
+#include "support/Format.h"
 #include "support/Tick.h"
 #include "support/ZevException.h"
 
@@ -20,9 +22,13 @@ namespace {
 const char EXIT_QUESTION[] = "終了します。よろしいですか？？";
 const char SAVED[] = "保存しました。";
 const char SAVE_FAILED[] = "保存に失敗しました。";
+const char RECORDING_STOPPED[] = "ログ記録を中止しました。";
 const char EXPORT_FILTER[] = "txtファイル (*.txt)|*.txt|すべてのファイル (*.*)|*.*||";
 const DWORD EXPORT_NAME_BUFFER = 100000;
 const int LOG_LINE_LIMIT = 100000;
+// Posted by a recording's writer when the recording stopped by itself; wParam
+// tells which recording.
+const UINT WM_RECORD_STOPPED = WM_APP + 1;
 
 // The save dialog of the export command. A window that the system puts in front of
 // ours is hidden as the dialog opens; a control of the system dialog itself (Wine puts
@@ -51,6 +57,15 @@ bool IsCtsOn(CLineRelay& port)
     return port.IsCtsOn();
 }
 
+// "taplinar-YYYYMMDD-HHMMSS.txt" of the local time now.
+std::string MakeRecordingName()
+{
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return ZEV::Format("taplinar-%04u%02u%02u-%02u%02u%02u.txt", now.wYear, now.wMonth, now.wDay, now.wHour,
+                       now.wMinute, now.wSecond);
+}
+
 }  // namespace
 
 CMainDlg::CMainDlg(CWnd* pParent)
@@ -58,6 +73,7 @@ CMainDlg::CMainDlg(CWnd* pParent)
       m_hIcon(AfxGetApp() != NULL ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
                                   : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_bMonitor(true),
+      m_nRecording(0),
       m_log(nullptr)
 {
     m_bGrowHorizontally = true;
@@ -148,6 +164,10 @@ bool CMainDlg::OpenPorts()
     if (dlg.DoModal() != IDOK) {
         return false;
     }
+    if (!m_strStartRecording.empty()) {
+        StartRecording(m_strStartRecording, true);
+        m_strStartRecording.clear();
+    }
     bool bCts[2] = {false, false};
     PrimeLines(m_port1, m_port2, bCts[0], bCts[1]);
     bool bDsr[2] = {m_port1.IsDsrOn() != FALSE, m_port2.IsDsrOn() != FALSE};
@@ -171,6 +191,7 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         switch (nId) {
         case ID_FILE_PORT_SETTING: OnPortSetting(); return TRUE;
         case ID_FILE_EXPORT_LOG: ExportLog(); return TRUE;
+        case ID_FILE_RECORD_LOG: OnRecordLog(); return TRUE;
         case ID_FILE_EXIT: OnExit(); return TRUE;
         case ID_VIEW_MONITOR: OnMonitor(); return TRUE;
         case ID_VIEW_LOG_SETTING: OnLogSetting(); return TRUE;
@@ -219,6 +240,11 @@ void CMainDlg::OnDestroy()
     ZEV::CLayoutDialog::OnDestroy();
     m_port1.Close();
     m_port2.Close();
+    if (IsRecording()) {
+        StopRecording();
+    }
+    // The program ends with every recording's file complete.
+    m_pFinishing.reset();
 }
 
 void CMainDlg::SavePlacement()
@@ -247,6 +273,15 @@ void CMainDlg::OnTimer(UINT_PTR nIDEvent)
         m_log.FlushPending();
     }
     ZEV::CLayoutDialog::OnTimer(nIDEvent);
+}
+
+LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_RECORD_STOPPED) {
+        OnRecordStopped(wParam);
+        return 0;
+    }
+    return ZEV::CLayoutDialog::WindowProc(message, wParam, lParam);
 }
 
 void CMainDlg::SyncTopIndex(CLogListBox& from, CLogListBox& to)
@@ -280,22 +315,37 @@ void CMainDlg::OnSelChangeLog2()
 
 void CMainDlg::OnPortSetting()
 {
+    // The file holds everything up to the change, whatever the change brings.
+    if (IsRecording()) {
+        m_pRecorder->WriteNow();
+    }
     OpenPorts();
+}
+
+bool CMainDlg::AskSavePath(const std::string& strInitialName, std::string& strPath)
+{
+    CExportFileDialog dlg(this);
+    std::vector<char> name(EXPORT_NAME_BUFFER, '\0');
+    std::strncpy(name.data(), strInitialName.c_str(), EXPORT_NAME_BUFFER - 1);
+    dlg.m_ofn.lpstrFile = name.data();
+    dlg.m_ofn.nMaxFile = EXPORT_NAME_BUFFER;
+    if (dlg.DoModal() != IDOK) {
+        return false;
+    }
+    strPath = dlg.GetPathName();
+    return true;
 }
 
 void CMainDlg::ExportLog()
 {
-    CExportFileDialog dlg(this);
-    std::vector<char> name(EXPORT_NAME_BUFFER, '\0');
-    dlg.m_ofn.lpstrFile = name.data();
-    dlg.m_ofn.nMaxFile = EXPORT_NAME_BUFFER;
-    if (dlg.DoModal() != IDOK) {
+    std::string strPath;
+    if (!AskSavePath(std::string(), strPath)) {
         return;
     }
     CWaitCursor wait;
     bool bSaved = false;
     try {
-        WriteLogFile(dlg.GetPathName().c_str(), m_lbLog1, m_lbLog2);
+        WriteLogFile(strPath.c_str(), m_lbLog1, m_lbLog2);
         bSaved = true;
     } catch (const ZEV::CZevException&) {
         bSaved = false;
@@ -305,6 +355,54 @@ void CMainDlg::ExportLog()
     }
     wait.Restore();
     AfxMessageBox(bSaved ? SAVED : SAVE_FAILED, bSaved ? MB_ICONINFORMATION : MB_ICONSTOP);
+}
+
+void CMainDlg::OnRecordLog()
+{
+    if (IsRecording()) {
+        StopRecording();
+        return;
+    }
+    std::string strPath;
+    if (AskSavePath(MakeRecordingName(), strPath)) {
+        StartRecording(strPath, false);
+    }
+}
+
+void CMainDlg::StartRecording(const std::string& strPath, bool bAppend)
+{
+    // A recording still completing its file is waited for: it may be this file.
+    m_pFinishing.reset();
+    std::unique_ptr<CLogRecorder> pRecorder(new CLogRecorder(m_hWnd, WM_RECORD_STOPPED, ++m_nRecording));
+    if (!pRecorder->Start(strPath.c_str(), bAppend)) {
+        AfxMessageBox(RECORDING_STOPPED, MB_ICONSTOP);
+        return;
+    }
+    m_pRecorder = std::move(pRecorder);
+    m_log.SetRowSink(m_pRecorder.get());
+    CheckRecordItem();
+}
+
+void CMainDlg::StopRecording()
+{
+    m_log.SetRowSink(nullptr);
+    m_pRecorder->Finish();
+    m_pFinishing = std::move(m_pRecorder);
+    CheckRecordItem();
+}
+
+void CMainDlg::OnRecordStopped(WPARAM nRecording)
+{
+    if (!IsRecording() || nRecording != m_nRecording) {
+        return;
+    }
+    StopRecording();
+    AfxMessageBox(RECORDING_STOPPED, MB_ICONSTOP);
+}
+
+void CMainDlg::CheckRecordItem()
+{
+    ::CheckMenuItem(::GetMenu(m_hWnd), ID_FILE_RECORD_LOG, MF_BYCOMMAND | (IsRecording() ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void CMainDlg::OnExit()

@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
 #include "framework/Afx.h"
 #include "layout/LayoutDialog.h"
 #include "log/LogListBox.h"
+#include "log/LogRecorder.h"
 #include "log/TrafficLog.h"
 #include "log/WindowLogHost.h"
 #include "monitor/LineRelay.h"
@@ -26,6 +30,10 @@ public:
 
     CTrafficLog& GetLog() { return m_log; }
     bool IsMonitoring() const { return m_bMonitor; }
+    bool IsRecording() const { return m_pRecorder != nullptr; }
+    // Once the ports are open at start-up, the log is recorded into this file
+    // (appended to when it exists).
+    void RecordFromStart(const std::string& strPath) { m_strStartRecording = strPath; }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -36,6 +44,7 @@ protected:
     HCURSOR OnQueryDragIcon() override;
     void OnDestroy() override;
     void OnTimer(UINT_PTR nIDEvent) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnVScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar) override;
     void OnOK() override;
     void OnCancel() override;
@@ -44,6 +53,8 @@ protected:
     void OnSelChangeLog2();
     void OnPortSetting();
     void ExportLog();
+    void OnRecordLog();
+    void OnRecordStopped(WPARAM nRecording);
     void OnExit();
     void OnMonitor();
     void OnLogSetting();
@@ -56,6 +67,11 @@ private:
     void SavePlacement();
     void AttachLogHost();
     void SyncTopIndex(CLogListBox& from, CLogListBox& to);
+    bool AskSavePath(const std::string& strInitialName, std::string& strPath);
+    void StartRecording(const std::string& strPath, bool bAppend);
+    // The log stops handing rows over; the writer completes the file on its own.
+    void StopRecording();
+    void CheckRecordItem();
 
 public:
     CStatic m_stHeader2;
@@ -70,6 +86,11 @@ private:
     // Declared before the relays so that it outlives them: a relay's event thread
     // may still hand the log a queued event while the relay is being destroyed.
     CWindowLogHost m_logHost;
+    // Before the log, which hands them rows until it is destroyed.
+    std::unique_ptr<CLogRecorder> m_pRecorder;
+    std::unique_ptr<CLogRecorder> m_pFinishing;   // completing its file
+    WPARAM m_nRecording;                          // counts the recordings started
+    std::string m_strStartRecording;
     CTrafficLog m_log;
 
 public:

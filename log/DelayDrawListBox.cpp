@@ -1,19 +1,58 @@
 #include "log/DelayDrawListBox.h"
 
 CDelayDrawListBox::CDelayDrawListBox()
-    : m_nRedrawLock(0), m_bTickArmed(false), m_nTickDelay(200), m_nEndDelay(100)
+    : m_nRedrawLock(0), m_bTickArmed(false), m_nTickDelay(200), m_nEndDelay(100), m_pPartner(nullptr),
+      m_bRepaintLead(false)
 {
+}
+
+CDelayDrawListBox::~CDelayDrawListBox()
+{
+    Unpair();
+}
+
+void CDelayDrawListBox::RepaintWith(CDelayDrawListBox& partner)
+{
+    if (&partner == this)
+        return;
+    Unpair();
+    partner.Unpair();
+    m_pPartner = &partner;
+    m_bRepaintLead = true;
+    partner.m_pPartner = this;
+    partner.m_bRepaintLead = false;
+}
+
+void CDelayDrawListBox::Unpair()
+{
+    if (m_pPartner != nullptr)
+        m_pPartner->m_pPartner = nullptr;
+    m_pPartner = nullptr;
+}
+
+CDelayDrawListBox* CDelayDrawListBox::RepaintedPartner() const
+{
+    return m_bRepaintLead && m_pPartner != nullptr && m_pPartner->m_hWnd != NULL ? m_pPartner : nullptr;
 }
 
 void CDelayDrawListBox::ScheduleRepaint()
 {
+    if (!m_bRepaintLead && m_pPartner != nullptr && m_pPartner->m_hWnd != NULL) {
+        m_pPartner->ScheduleRepaint();
+        return;
+    }
+    HoldDrawing();
+    if (CDelayDrawListBox* pPartner = RepaintedPartner())
+        pPartner->HoldDrawing();
+    SetTimer(IDT_REDRAW_END, m_nEndDelay);
+    if (!m_bTickArmed)
+        m_bTickArmed = SetTimer(IDT_REDRAW_TICK, m_nTickDelay) != 0;
+}
+
+void CDelayDrawListBox::HoldDrawing()
+{
     if (SendMessage(WM_SETREDRAW, REDRAW_CTRL_QUERY, REDRAW_CTRL_MARK) == 0)
         SendMessage(WM_SETREDRAW, FALSE);
-    SetTimer(IDT_REDRAW_END, m_nEndDelay);
-    if (!m_bTickArmed) {
-        m_bTickArmed = true;
-        SetTimer(IDT_REDRAW_TICK, m_nTickDelay);
-    }
 }
 
 LRESULT CDelayDrawListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -61,22 +100,23 @@ LRESULT CDelayDrawListBox::OnSetRedraw(WPARAM wParam, LPARAM lParam)
 void CDelayDrawListBox::OnRedrawTimer(UINT_PTR nIDEvent)
 {
     KillTimer(nIDEvent);
-    if (nIDEvent == IDT_REDRAW_TICK) {
-        m_bTickArmed = false;
-        SendMessage(WM_SETREDRAW, TRUE);
-        RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
-        SendMessage(WM_SETREDRAW, FALSE);
-        SetTimer(IDT_REDRAW_END, m_nEndDelay);
-        return;
-    }
-    // The lines have stopped: a tick still pending would only switch drawing
-    // off again and repaint once more for nothing.
-    if (m_bTickArmed) {
+    const bool bTick = nIDEvent == IDT_REDRAW_TICK;
+    // When the lines have stopped, a tick still pending would only switch
+    // drawing off again and repaint once more for nothing.
+    if (!bTick && m_bTickArmed)
         KillTimer(IDT_REDRAW_TICK);
-        m_bTickArmed = false;
+    m_bTickArmed = false;
+    CDelayDrawListBox* boxes[2] = {this, RepaintedPartner()};
+    for (CDelayDrawListBox* pBox : boxes) {
+        if (pBox == nullptr)
+            continue;
+        pBox->SendMessage(WM_SETREDRAW, TRUE);
+        pBox->RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+        if (bTick)
+            pBox->SendMessage(WM_SETREDRAW, FALSE);
     }
-    SendMessage(WM_SETREDRAW, TRUE);
-    RedrawWindow(NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+    if (bTick)
+        SetTimer(IDT_REDRAW_END, m_nEndDelay);
 }
 
 void CDelayDrawListBox::PreSubclassWindow()
@@ -94,6 +134,9 @@ BOOL CDelayDrawListBox::PreCreateWindow(CREATESTRUCTA& cs)
 
 void CDelayDrawListBox::PostNcDestroy()
 {
+    // A partner held off by this box's timers would otherwise never draw again.
+    if (CDelayDrawListBox* pPartner = RepaintedPartner())
+        pPartner->SendMessage(WM_SETREDRAW, REDRAW_CTRL_RESET, REDRAW_CTRL_MARK);
     m_nRedrawLock = 0;
     CLineListBox::PostNcDestroy();
 }

@@ -18,11 +18,17 @@ const UINT_PTR IDT_REDRAW_END = 20002;
 // more m_nEndDelay ms after the last one, when drawing goes back on.
 // WM_SETREDRAW requests nest: only the first FALSE and the matching last TRUE
 // reach the system list box, and while drawing is off no paint reaches it.
+// Two boxes that show one table repaint together (RepaintWith).
 class CDelayDrawListBox : public CLineListBox
 {
 public:
     CDelayDrawListBox();
+    ~CDelayDrawListBox() override;
 
+    // Window thread, before lines come: this box's timers repaint partner
+    // too, in the same handler, so no lines can come between the two paints
+    // and both always show the same moment. Partner's own requests go here.
+    void RepaintWith(CDelayDrawListBox& partner);
     void ScheduleRepaint();
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -39,4 +45,12 @@ protected:
 private:
     LRESULT OnSetRedraw(WPARAM wParam, LPARAM lParam);
     void OnRedrawTimer(UINT_PTR nIDEvent);
+    // Switches drawing off unless it is off already.
+    void HoldDrawing();
+    void Unpair();
+    // The partner this box repaints, if any and if its window is there.
+    CDelayDrawListBox* RepaintedPartner() const;
+
+    CDelayDrawListBox* m_pPartner;  // the other box of the table, or nullptr
+    bool m_bRepaintLead;            // this box's timers repaint both
 };

@@ -54,20 +54,20 @@ std::string MakeRow(const BYTE* pData, DWORD dwSize, DWORD dwStart, DWORD nWidth
             row += static_cast<char>(c);
         } else if (c < 0x20) {
             row += '.';
-        } else if (i == nWidth - 1 && IsDBCSLeadByte(c)) {
+        } else if (!IsDBCSLeadByte(c)) {
+            row += static_cast<char>(c);
+        } else if (dwStart + i + 1 >= dwSize || !IsTrailByte(pData[dwStart + i + 1])) {
+            // A lone lead byte would take whatever follows it (a CR, the
+            // export's comma) as its trail byte.
+            row += '.';
+        } else if (i == nWidth - 1) {
             // A character split over two rows would show as garbage on both.
-            // Only a true trail byte is pulled up: a CR, LF or NUL in the row
-            // text would break the exported line or cut the row short.
-            if (dwStart + i + 1 < dwSize && IsTrailByte(pData[dwStart + i + 1])) {
-                row += static_cast<char>(c);
-                row += static_cast<char>(pData[dwStart + i + 1]);
-                bCarry = true;
-            } else {
-                row += '.';
-            }
+            row += static_cast<char>(c);
+            row += static_cast<char>(pData[dwStart + i + 1]);
+            bCarry = true;
         } else {
             row += static_cast<char>(c);
-            bTrail = IsDBCSLeadByte(c) && dwStart + i + 1 < dwSize && IsTrailByte(pData[dwStart + i + 1]);
+            bTrail = true;
         }
     }
     return row;
@@ -90,10 +90,11 @@ std::vector<std::string> MakeDumpLines(const BYTE* pData, DWORD dwSize, bool bFu
         if (bAbbreviated || e < 4 * nWidth)
             continue;
         bAbbreviated = true;
-        bCarry = false;
         const DWORD f = ((dwSize - 4 * nWidth) / 16) * 16;
         if (e < f) {
             rows.push_back(DUMP_SKIP_ROW);
+            // The rows after the marker do not continue this one.
+            bCarry = false;
             e = f;
         }
     }

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "support/Format.h"
 #include "support/ZevException.h"
 
 namespace {
@@ -21,7 +20,20 @@ private:
     ZEV::CFileReadWriter& m_file;
 };
 
+// Left rows are filled with spaces to this width, so that the commas line up.
+const size_t LEFT_WIDTH = 70;
+
 } // namespace
+
+void AppendLogLine(std::string& strOut, const std::string& strLeft, const std::string& strRight)
+{
+    strOut += strLeft;
+    if (strLeft.size() < LEFT_WIDTH)
+        strOut.append(LEFT_WIDTH - strLeft.size(), ' ');
+    strOut += ',';
+    strOut += strRight;
+    strOut += "\r\n";
+}
 
 void WriteLogFile(const char* pszPath, CLineListBox& left, CLineListBox& right)
 {
@@ -38,6 +50,7 @@ void WriteLogFile(ZEV::CFileReadWriter& file, const char* pszPath, CLineListBox&
     const int nCount = left.GetCount();
     std::string strLeft;
     std::string strRight;
+    std::string strLine;
     for (int i = 0; i < nCount; ++i) {
         // A view leaves the text untouched for a row it does not have; a row
         // missing on the right must come out empty, not as the previous one.
@@ -45,7 +58,8 @@ void WriteLogFile(ZEV::CFileReadWriter& file, const char* pszPath, CLineListBox&
         strRight.clear();
         left.GetLineText(i, strLeft);
         right.GetLineText(i, strRight);
-        const std::string strLine = ZEV::Format("%-70s,%s\r\n", strLeft.c_str(), strRight.c_str());
+        strLine.clear();
+        AppendLogLine(strLine, strLeft, strRight);
         file.Write(static_cast<DWORD>(strLine.size()), strLine.data());
     }
 }

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <string>
+
 #include "log/LineListBox.h"
 #include "support/FileReadWriter.h"
+
+// Appends one line of the file: "%-70s,%s\r\n" of the two rows.
+void AppendLogLine(std::string& strOut, const std::string& strLeft, const std::string& strRight);
 
 // Writes the two log views side by side into a text file, one line per row
 // of the left view: the left row filled with spaces to 70 bytes, a comma, the

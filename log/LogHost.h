@@ -38,8 +38,9 @@ public:
 
     // Any thread, with the log's lock held: (re)start the flush timer of the
     // window to expire in dwDelayMs; its expiry must stop the timer and call
-    // CTrafficLog::FlushPending on the window thread.
-    virtual void StartFlushTimer(DWORD dwDelayMs) = 0;
+    // CTrafficLog::FlushPending on the window thread. False when the timer
+    // could not be started.
+    virtual bool StartFlushTimer(DWORD dwDelayMs) = 0;
 
     // Any thread: the window's monitoring switch.
     virtual bool IsMonitoring() = 0;

@@ -52,6 +52,7 @@ void CLogListBox::PairWith(CLogListBox& partner)
     partner.m_nColumn = 1 - m_nColumn;
     m_pQueue->SetView(partner.m_nColumn, &partner);
     m_pQueue->SetLimit(std::max(m_nMaxLines, partner.m_nMaxLines));
+    RepaintWith(partner);
 }
 
 void CLogListBox::SetMaxLines(int nMaxLines)

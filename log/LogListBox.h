@@ -16,7 +16,8 @@
 // thread may touch the box otherwise.
 //
 // The two views of a log share one queue (PairWith): their rows travel in
-// pairs and both views take them in the same go, so they stay in step.
+// pairs and both views take them in the same go, and one timer repaints both
+// in one handler, so they stay in step on screen too.
 
 #include "log/DelayDrawListBox.h"
 #include "log/LogRowQueue.h"
@@ -52,7 +53,8 @@ public:
     // Any thread. False when the line could not be handed over (it is freed).
     bool PostLine(int nPosition, const char* pszText);
     // Window thread, before rows come: this view shows the left and partner
-    // the right column of one log; both take their rows from this view's queue.
+    // the right column of one log; both take their rows from this view's
+    // queue and are repainted by this view's timers.
     void PairWith(CLogListBox& partner);
     // The queue this view takes its rows from; any thread may add to it.
     CLogRowQueue& GetRowQueue() { return *m_pQueue; }

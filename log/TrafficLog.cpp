@@ -1,5 +1,7 @@
 #include "log/TrafficLog.h"
 
+#include <algorithm>
+
 #include "log/DumpLines.h"
 #include "settings/ProfileKeys.h"
 #include "support/Format.h"
@@ -24,14 +26,18 @@ const DWORD TICK_FAR_PAST = 0x80000000;
 const DWORD MAX_TIME_DIFF = 60000;
 // A block is written out when its port has been quiet this long.
 const DWORD FLUSH_DELAY_MS = 100;
+// ... or when it holds this much: a port that never pauses would otherwise
+// show nothing and grow one block without end.
+const size_t MAX_BLOCK_BYTES = 64 * 1024;
 
 } // namespace
 
 CTrafficLog::CTrafficLog(ILogHost* pHost)
-    : m_pHost(pHost), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false),
+    : m_pHost(pHost), m_pSink(nullptr), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false),
       m_dwLastData(0), m_bTimerArmed(false), m_bUntold(false)
 {
     m_strSignal[0] = m_strSignal[1] = SIGNAL_UNKNOWN;
+    m_pending.data.reserve(MAX_BLOCK_BYTES);
 }
 
 CTrafficLog::~CTrafficLog()
@@ -48,12 +54,19 @@ void CTrafficLog::OnLineData(int nIndex, DWORD dwSize, const BYTE* pData)
     if (!IsValidPort(nIndex) || (pData == nullptr && dwSize != 0))
         return;
     ZEV::CSyncLock lock(m_lock);
-    if (nIndex != m_pending.nPort) {
-        WritePending();
-        m_pending.nPort = nIndex;
-        m_pending.strTime = MakeTimeColumn();
-    }
-    m_pending.data.insert(m_pending.data.end(), pData, pData + dwSize);
+    do {
+        if (nIndex != m_pending.nPort) {
+            WritePending();
+            m_pending.nPort = nIndex;
+            m_pending.strTime = MakeTimeColumn();
+        }
+        const DWORD dwTake = static_cast<DWORD>(std::min<size_t>(dwSize, MAX_BLOCK_BYTES - m_pending.data.size()));
+        m_pending.data.insert(m_pending.data.end(), pData, pData + dwTake);
+        pData += dwTake;
+        dwSize -= dwTake;
+        if (m_pending.data.size() >= MAX_BLOCK_BYTES)
+            WritePending();
+    } while (dwSize > 0);
     // Restarting the timer is a call into the window system, too dear for
     // every byte: the timer runs from the block's first byte, and when it
     // expires early it is armed again for the rest of the 100 ms.
@@ -128,6 +141,14 @@ void CTrafficLog::WritePending()
     m_pending.Reset();
 }
 
+void CTrafficLog::SetRowSink(ILogRowSink* pSink)
+{
+    ZEV::CSyncLock lock(m_lock);
+    if (pSink == nullptr)
+        WritePending();
+    m_pSink = pSink;
+}
+
 void CTrafficLog::MarkOpen(const bool bCts[2], const bool bDsr[2])
 {
     {
@@ -182,6 +203,8 @@ void CTrafficLog::ClearLog()
 void CTrafficLog::MarkPause()
 {
     ZEV::CSyncLock lock(m_lock);
+    // The block came before the pause, so its rows go before the empty one.
+    WritePending();
     PostBoth(std::string(), std::string());
 }
 
@@ -237,6 +260,12 @@ size_t CTrafficLog::GetBacklogSize()
     return m_pHost->GetQueuedRows();
 }
 
+size_t CTrafficLog::GetPendingMemory()
+{
+    ZEV::CSyncLock lock(m_lock);
+    return m_pending.data.capacity();
+}
+
 bool CTrafficLog::AreSignalsShown()
 {
     // Read anew each time: the log settings dialog stores it without telling us.
@@ -253,6 +282,9 @@ void CTrafficLog::PostPair(int nOwnView, const std::string& strOwn, const std::s
 
 void CTrafficLog::PostBoth(const std::string& strLeft, const std::string& strRight)
 {
+    // Before the queue to the views, which drops rows when the window falls behind.
+    if (m_pSink != nullptr)
+        m_pSink->AddRows(strLeft, strRight);
     if (m_pHost->QueueRows(strLeft, strRight))
         return;
     // The rows wait in the queue, in their place; the flush timer asks the
@@ -263,8 +295,6 @@ void CTrafficLog::PostBoth(const std::string& strLeft, const std::string& strRig
 
 void CTrafficLog::ArmFlushTimer(DWORD dwDelayMs)
 {
-    if (m_bTimerArmed)
-        return;
-    m_bTimerArmed = true;
-    m_pHost->StartFlushTimer(dwDelayMs);
+    if (!m_bTimerArmed)
+        m_bTimerArmed = m_pHost->StartFlushTimer(dwDelayMs);
 }

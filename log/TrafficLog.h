@@ -6,6 +6,7 @@
 
 #include "log/LogHost.h"
 #include "log/LogItem.h"
+#include "log/LogRowSink.h"
 #include "monitor/LineListener.h"
 #include "serial/SyncObject.h"
 
@@ -19,7 +20,8 @@ extern const char SIGNAL_WENT_ON[];     // transition row, off -> on
 
 // Turns what the two relays report into the rows of the two log views: bytes
 // of one port are collected into a block until the other port speaks, a
-// signal event comes or the flush timer fires, then written out as dump rows.
+// signal event comes, the flush timer fires or the block holds 64 KiB, then
+// written out as dump rows.
 // Every event adds the same number of rows to both views, so row N of the left
 // and of the right view describe the same moment.
 //
@@ -37,6 +39,10 @@ public:
 
     // The host must be set before the relays are attached.
     void SetHost(ILogHost* pHost) { m_pHost = pHost; }
+    // From the next row on, every row pair also goes to pSink (nullptr: to
+    // none); a block still pending is written out first when a sink leaves,
+    // so that it holds every byte received before.
+    void SetRowSink(ILogRowSink* pSink);
 
     void OnLineData(int nIndex, DWORD dwSize, const BYTE* pData) override;
     void OnCtsChanged(int nIndex, bool bState) override;
@@ -54,7 +60,7 @@ public:
     // Reads bytes per row and dump mode from the settings (start-up).
     void LoadDumpSettings();
     void ClearLog();
-    // Monitoring was switched off: an empty row in both views.
+    // Monitoring was switched off: the pending block, then an empty row in both views.
     void MarkPause();
     // The next time column shows "------|" (monitoring switched on).
     void ResetTimeColumn();
@@ -70,6 +76,8 @@ public:
     std::string GetSignalColumn(int nPort);
     // Row pairs handed over that the window has not taken yet.
     size_t GetBacklogSize();
+    // Bytes of memory held for the pending block.
+    size_t GetPendingMemory();
 
 private:
     bool IsValidPort(int nIndex) const { return nIndex == 0 || nIndex == 1; }
@@ -82,6 +90,7 @@ private:
     void ArmFlushTimer(DWORD dwDelayMs);
 
     ILogHost* m_pHost;
+    ILogRowSink* m_pSink;
     ZEV::CSyncSection m_lock;
     TLogItem m_pending;
     DWORD m_dwLastTick;

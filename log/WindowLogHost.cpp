@@ -77,10 +77,11 @@ void CWindowLogHost::SetHeaderText(int nView, const char* pszText)
                           HEADER_SEND_TIMEOUT_MS, &dwResult);
 }
 
-void CWindowLogHost::StartFlushTimer(DWORD dwDelayMs)
+bool CWindowLogHost::StartFlushTimer(DWORD dwDelayMs)
 {
-    if (m_windows.pMainWnd != nullptr && m_windows.pMainWnd->GetSafeHwnd() != NULL)
-        ::SetTimer(m_windows.pMainWnd->GetSafeHwnd(), IDT_FLUSH, dwDelayMs, NULL);
+    if (m_windows.pMainWnd == nullptr || m_windows.pMainWnd->GetSafeHwnd() == NULL)
+        return false;
+    return ::SetTimer(m_windows.pMainWnd->GetSafeHwnd(), IDT_FLUSH, dwDelayMs, NULL) != 0;
 }
 
 bool CWindowLogHost::IsMonitoring()

@@ -33,7 +33,8 @@ struct TLogWindows
 //   in OnInitDialog, after the data exchange and before the relays attach:
 //       TLogWindows w; w.pMainWnd = this; w.pView[0] = &m_lbLog1; ...;
 //       m_logHost.Attach(w); m_log.SetHost(&m_logHost);
-// Attach pairs the two views, so that they share one row queue.
+// Attach pairs the two views, so that they share one row queue and one
+// repaint timer.
 // Settings are read from section "log-setting" of the INI file beside the
 // executable (or of the file given to SetIniPath), anew at every call.
 class CWindowLogHost : public ILogHost
@@ -50,7 +51,7 @@ public:
     size_t GetQueuedRows() override;
     void ResetViews() override;
     void SetHeaderText(int nView, const char* pszText) override;
-    void StartFlushTimer(DWORD dwDelayMs) override;
+    bool StartFlushTimer(DWORD dwDelayMs) override;
     bool IsMonitoring() override;
     int ReadLogSetting(const char* pszKey, int nDefault) override;
     std::string GetPortName(int nIndex) override;

@@ -51,3 +51,4 @@
 #define ID_VIEW_MONITOR         32775
 #define ID_VIEW_LOG_SETTING     32776
 #define ID_FILE_EXPORT_LOG      32777
+#define ID_FILE_RECORD_LOG      32778

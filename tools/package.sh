@@ -39,7 +39,9 @@ data = open(sys.argv[1], "rb").read()
 pe = struct.unpack_from("<I", data, 0x3C)[0]
 sections, opt_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
 opt = pe + 24
-rsrc_rva = struct.unpack_from("<I", data, opt + 96 + 2 * 8)[0]   # PE32 data directory 2
+# Data directory 2; a PE32+ optional header (the 64-bit test build) is 16 bytes longer before it.
+directories = opt + (112 if struct.unpack_from("<H", data, opt)[0] == 0x20B else 96)
+rsrc_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
 table = [struct.unpack_from("<IIII", data, opt + opt_size + 40 * i + 8) for i in range(sections)]
 
 def offset(rva):
@@ -129,7 +131,11 @@ done
 VERSION=$(exe_version "$EXE")
 STAGE=$(mktemp -d)
 trap 'rm -rf "$STAGE"' EXIT
-i686-w64-mingw32-strip -o "$STAGE/taplinar.exe" "$EXE"
+# The exe shipped is 32-bit; where the tests run 64-bit programs (tools/test.sh) the
+# packaging of the test build is checked with that build's own strip.
+STRIP=i686-w64-mingw32-strip
+x86_64-w64-mingw32-objdump -f "$EXE" 2>/dev/null | grep -q 'pei-x86-64' && STRIP=x86_64-w64-mingw32-strip
+"$STRIP" -o "$STAGE/taplinar.exe" "$EXE"
 how_to "$VERSION" > "$STAGE/README.txt"
 mkdir -p "$OUT"
 ZIP="$(cd "$OUT" && pwd)/taplinar-$VERSION-win32.zip"

@@ -5,6 +5,7 @@
 #   tools/tap.sh [DEVICE...]                    the devices given, or every one present
 #   tools/tap.sh --register-only [DEVICE...]    register the COM ports and print them; no window
 #   tools/tap.sh --build DIR ...                use the build tree DIR instead of build/
+#   tools/tap.sh --record FILE ...              record the log into FILE from the start (appended to)
 #
 # Devices found: /dev/ttyUSB*, /dev/ttyACM*, and /dev/ttyS* where the kernel reports a UART.
 # Each keeps its COM number from run to run (keyed by its /dev/serial/by-id name where it
@@ -21,8 +22,9 @@ DEV=${TAP_DEV:-/dev}
 BUILD="$ROOT/build"
 BUILD_GIVEN=0
 REGISTER_ONLY=0
+RECORD=""
 
-usage() { sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 die() { echo "tap.sh: $*" >&2; exit 1; }
 
 # --- The devices -------------------------------------------------------------------------
@@ -331,6 +333,7 @@ start_program() {
     cp -u "$BUILD/taplinar.exe" "$home/taplinar.exe"
     eval "$(wine_env env)"
     cd "$home"
+    [ -z "$RECORD" ] || exec wine taplinar.exe /record "$(winepath -w "$RECORD")"
     exec wine taplinar.exe
 }
 
@@ -338,6 +341,7 @@ while [ $# -gt 0 ]; do
     case $1 in
         --register-only) REGISTER_ONLY=1; shift ;;
         --build) [ $# -ge 2 ] || usage; BUILD=$(cd "$2" && pwd) || die "$2: no build tree"; BUILD_GIVEN=1; shift 2 ;;
+        --record) [ $# -ge 2 ] || usage; RECORD=$(realpath -m "$2"); shift 2 ;;
         -h|--help) usage ;;
         --) shift; break ;;
         -*) usage ;;

@@ -97,15 +97,15 @@ class Program:
             except (subprocess.SubprocessError, OSError):
                 pass
 
-    def start(self, ini):
-        """Starts the program and confirms its port settings; answers whether
-        the main window came up with the ports open."""
+    def start(self, ini, args=()):
+        """Starts the program with args on its command line and confirms its
+        port settings; answers whether the main window came up with the ports open."""
         shutil.rmtree(self.workdir, ignore_errors=True)
         os.makedirs(self.workdir)
         shutil.copy(self.exe, os.path.join(self.workdir, "taplinar.exe"))
         with open(os.path.join(self.workdir, "taplinar.ini"), "w", newline="") as f:
             f.write(ini)
-        self.proc = subprocess.Popen([relay_rig.WINE_ENV, self.build, "run", "wine", "taplinar.exe"],
+        self.proc = subprocess.Popen([relay_rig.WINE_ENV, self.build, "run", "wine", "taplinar.exe"] + list(args),
                                      cwd=self.workdir, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self.ctl("confirm-ports", timeout=90).returncode == 0

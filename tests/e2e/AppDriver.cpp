@@ -93,7 +93,7 @@ CAppDriver::~CAppDriver()
     }
 }
 
-bool CAppDriver::Start(const std::string& strExe, const std::string& strIni)
+bool CAppDriver::Start(const std::string& strExe, const std::string& strIni, const std::string& strArgs)
 {
     Kill();
     m_strWorkDir = MakeWorkDir();
@@ -108,7 +108,7 @@ bool CAppDriver::Start(const std::string& strExe, const std::string& strIni)
     STARTUPINFOA si;
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
-    std::string strCommand = "\"" + strTarget + "\"";
+    std::string strCommand = "\"" + strTarget + "\" " + strArgs;
     return CreateProcessA(strTarget.c_str(), &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr,
                           m_strWorkDir.c_str(), &si, &m_pi) != FALSE;
 }
@@ -435,6 +435,12 @@ std::string CDevicePort::Read(size_t nBytes, DWORD dwMs)
 void CDevicePort::Drain()
 {
     Read(1 << 20, 200);
+}
+
+DWORD CDevicePort::ReadLines() const
+{
+    DWORD dwStatus = 0;
+    return GetCommModemStatus(m_hPort, &dwStatus) ? dwStatus : 0;
 }
 
 std::string ReadFileBytes(const std::string& strPath)

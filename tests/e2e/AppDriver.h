@@ -16,8 +16,10 @@ public:
     ~CAppDriver();
 
     // Copies the executable into a fresh work folder (so that its INI file is the
-    // test's own) and starts it there. The folders go when the driver goes.
-    bool Start(const std::string& strExe, const std::string& strIni = std::string());
+    // test's own) and starts it there, with strArgs on its command line. The folders go
+    // when the driver goes.
+    bool Start(const std::string& strExe, const std::string& strIni = std::string(),
+               const std::string& strArgs = std::string());
     // Takes over a program that is already running (its first window is found by title).
     bool AttachRunning(DWORD dwMs);
     // Waits for the process to end; answers whether it ended within the time.
@@ -95,6 +97,9 @@ public:
     std::string Read(size_t nBytes, DWORD dwMs);
     // Drops whatever is queued.
     void Drain();
+    // The device's own outputs (SETRTS, CLRDTR, ...) and the inputs it reads (MS_CTS_ON, ...).
+    bool DriveLine(DWORD dwFunction) { return EscapeCommFunction(m_hPort, dwFunction) != FALSE; }
+    DWORD ReadLines() const;
 
 private:
     HANDLE m_hPort;

@@ -10,6 +10,7 @@ const char ABOUT_DIALOG[] = "Taplinar のﾊﾞｰｼﾞｮﾝ情報";
 const char QUIT_QUESTION[] = "終了します。よろしいですか？？";
 const char OPEN_ROW[] = "----- Open -----";
 const char LINE_OFF[] = "　┃|";
+const char RECORDING_STOPPED[] = "ログ記録を中止しました。";
 
 namespace {
 
@@ -78,6 +79,13 @@ std::vector<TExportRow> ParseExport(const std::string& strFile, bool* pbOk)
         rows.push_back({nComma == LEFT_WIDTH ? TrimRight(strLeft) : strLeft, strLine.substr(nComma + 1)});
     }
     return rows;
+}
+
+bool IsMarkerLine(const std::string& strLine, const std::string& strWord)
+{
+    const std::string strPattern = "----- " + strWord + " ####/##/## ##:##:## -----";
+    const std::string strRow = strLine.substr(0, strPattern.size());
+    return MatchesRow(strRow, strPattern) && strLine == strRow + std::string(LEFT_WIDTH - strRow.size(), ' ') + "," + strRow;
 }
 
 std::string DescribeRows(const std::vector<TExportRow>& rows)

@@ -17,6 +17,7 @@ const int ID_RIGHT_HEADER = 1008;
 const int ID_ABOUT_TEXT = 1009;
 const int CMD_PORT_SETTING = 32774;
 const int CMD_EXPORT = 32777;
+const int CMD_RECORD = 32778;
 const int CMD_EXIT = 32771;
 const int CMD_MONITOR = 32775;
 const int CMD_LOG_SETTING = 32776;
@@ -30,6 +31,7 @@ extern const char ABOUT_DIALOG[];
 extern const char QUIT_QUESTION[];
 extern const char OPEN_ROW[];
 extern const char LINE_OFF[];
+extern const char RECORDING_STOPPED[];
 
 // The program's executable, named on the command line of the test (the first argument
 // that is not a GoogleTest option).
@@ -46,6 +48,9 @@ struct TExportRow
 // padded to 70 and followed by the comma; a longer one is followed by it directly.
 // bOk is false when a line does not have that shape.
 std::vector<TExportRow> ParseExport(const std::string& strFile, bool* pbOk);
+
+// Whether a line of a recording is the row pair "----- WORD YYYY/MM/DD HH:MM:SS -----".
+bool IsMarkerLine(const std::string& strLine, const std::string& strWord);
 
 // All rows, one per line, for failure messages.
 std::string DescribeRows(const std::vector<TExportRow>& rows);

@@ -42,11 +42,12 @@ public:
     }
 
     void SetHeaderText(int nView, const char* pszText) override { m_strHeader[nView] = pszText; }
-    void StartFlushTimer(DWORD dwDelayMs) override
+    bool StartFlushTimer(DWORD dwDelayMs) override
     {
         ++m_nTimerStarts;
         m_bTimer = true;
         m_dwTimerDue = ZEV::GetTick() + dwDelayMs;
+        return true;
     }
     bool IsMonitoring() override { return m_bMonitoring; }
 

@@ -7,6 +7,7 @@
 #include "log/DumpLines.h"
 #include "log/LogExport.h"
 #include "log/LogListBox.h"
+#include "log/LogRecorder.h"
 #include "support/ZevException.h"
 
 namespace {
@@ -214,3 +215,25 @@ TEST_F(LogExportTest, FileThatCannotBeCreatedIsReportedAsIoFailure)
 }
 
 } // namespace
+
+TEST_F(LogExportTest, RecordingWhoseBufferOverflowsStopsWithOneNoticeAndWholeLinesOnly)
+{
+    const UINT WM_STOPPED = WM_APP + 7;
+    {
+        CLogRecorder recorder(m_parent.GetSafeHwnd(), WM_STOPPED, 42, 1000);
+        ASSERT_TRUE(recorder.Start(m_strPath.c_str(), false));
+        recorder.AddRows("left", "right");
+        recorder.AddRows(std::string(1000, 'L'), "more than the buffer holds");
+        recorder.AddRows("after", "the overflow");
+        recorder.Join();
+    }
+    const std::string text = ReadFile(m_strPath);
+    const size_t nSecond = text.find("\r\n") + 2;
+    EXPECT_EQ(0u, text.find("----- Record ")) << text;
+    EXPECT_EQ("left" + std::string(66, ' ') + ",right\r\n", text.substr(nSecond)) << "no Stop row pair after a failure";
+    MSG msg;
+    int nNotices = 0;
+    while (::PeekMessageA(&msg, m_parent.GetSafeHwnd(), WM_STOPPED, WM_STOPPED, PM_REMOVE))
+        nNotices += msg.wParam == 42 ? 1 : 100;
+    EXPECT_EQ(1, nNotices);
+}

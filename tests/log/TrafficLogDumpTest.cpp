@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,7 @@ TEST(TrafficLogDumpTest, AbbreviationStartsAt144BytesFor16AndAt80BytesFor8)
     EXPECT_EQ("8690 : ", rows.back().substr(0, 7)) << "offsets show their low 16 bits";
 }
 
-TEST(TrafficLogDumpTest, DoubleByteCharacterInLastColumnIsShownWhole)
+TEST(TrafficLogDumpTest, DoubleByteCharacterIsShownWholeAndNeverHalfOrTwice)
 {
     ASSERT_EQ(932u, GetACP()) << "the tests run with the Japanese code page";
     // "ABCDEFG" then あ (82 A0) across the row boundary, then "H".
@@ -91,6 +92,17 @@ TEST(TrafficLogDumpTest, DoubleByteCharacterInLastColumnIsShownWhole)
     const std::vector<std::string> endRows = Dump(ends, true, 8);
     EXPECT_EQ("0000 : 4D 53 47 20 91 AA 92 E8  : MSG \x91\xAA\x92\xE8", endRows[0]);
     EXPECT_EQ("0008 : 8A 4A 8E 6E -- -- -- --  : \x8A\x4A\x8E\x6E", endRows[1]);
+    // "亜" (88 9F) ends row 0020, where a block may be abbreviated; 9F is a lead byte too.
+    const std::string k39 = std::string(39, 'a') + "\x88\x9F";
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {k39 + "b", {"0020 : 61 61 61 61 61 61 61 88  : aaaaaaa\x88\x9F", "0028 : 9F 62 -- -- -- -- -- --  : .b"}},
+        {k39 + std::string(59, 'c'), {" :                     :", "0048 : 63 63 63 63 63 63 63 63  : cccccccc"}},
+        {"A\x82\r" "B\x82," "\x82", {"0000 : 41 82 0D 42 82 2C 82 --  : A..B.,."}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> rows = Dump(std::vector<BYTE>(c.first.begin(), c.first.end()), false, 8);
+        EXPECT_NE(rows.end(), std::search(rows.begin(), rows.end(), c.second.begin(), c.second.end())) << c.second[0];
+    }
 }
 
 TEST(TrafficLogDumpTest, LeadByteInLastColumnNeverPullsUpLineBreakOrNul)

@@ -263,11 +263,11 @@ TEST_F(TrafficLogTest, MonitoringOffDropsBytesButSignalColumnFollowsLine)
     log.OnCtsChanged(1, true);
     log.OnDsrChanged(1, true);
 
-    // The pause does not flush: the marker rows come before the block.
+    // The block came before the pause: its rows come before the empty row.
     ASSERT_EQ(2u, Left().size());
-    EXPECT_EQ("", Left()[0]);
-    EXPECT_NE(std::string::npos, Left()[1].find(" : a"));
-    EXPECT_EQ((std::vector<std::string>{"", kOff + "------|"}), Right());
+    EXPECT_NE(std::string::npos, Left()[0].find(" : a"));
+    EXPECT_EQ("", Left()[1]);
+    EXPECT_EQ((std::vector<std::string>{kOff + "------|", ""}), Right());
     EXPECT_EQ(kOn, log.GetSignalColumn(1));
     EXPECT_EQ(" L H     <\\\\.\\COM4>        DTR(LOW)", host.Header(1));
 
@@ -332,6 +332,20 @@ TEST_F(TrafficLogTest, RowsTheWindowCouldNotBeToldOfArriveLaterInOrderAndInStep)
         ASSERT_EQ(0u, Left()[i].rfind(own, 0)) << "row " << i << ": " << Left()[i];
         ASSERT_EQ(kOff + (i == 0 ? "------|" : "      |"), Right()[i]);
     }
+}
+
+TEST_F(TrafficLogTest, NeverPausingPortGetsABlockEvery64KiBWithItsOwnTimeColumn)
+{
+    OpenWithLinesOff();
+    const std::vector<BYTE> chunk(1000, 'n');
+    for (DWORD i = 0; i < 200; ++i) {   // 200,000 bytes, 50 ms apart
+        AdvanceTo(i * 50);
+        log.OnLineData(0, 1000, chunk.data());
+    }
+    EXPECT_EQ(65536u, log.GetPendingMemory());
+    ASSERT_EQ(27u, Left().size()) << "three blocks of nine rows";
+    EXPECT_EQ(0u, Left()[9].find(kOff + "003250| 0000 : 6E")) << Left()[9];
+    EXPECT_EQ(0u, Left()[18].find(kOff + "003300| 0000 : 6E")) << Left()[18];
 }
 
 TEST_F(TrafficLogTest, ClearLogDropsRowsNotYetHandedOver)

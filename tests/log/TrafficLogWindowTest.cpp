@@ -75,6 +75,11 @@ std::string Text(CLogListBox& view, int nIndex)
     return str;
 }
 
+struct CPaintedView : public CLogListBox {   // notes the rows it draws
+    void DrawItem(LPDRAWITEMSTRUCT p) override { m_drawn.push_back(p->itemID), CLogListBox::DrawItem(p); }
+    std::vector<UINT> m_drawn;
+};
+
 class TrafficLogWindowTest : public ::testing::Test
 {
 protected:
@@ -143,7 +148,7 @@ protected:
     void Byte(int nPort, BYTE c) { m_log.OnLineData(nPort, 1, &c); }
 
     CWnd m_main;
-    CLogListBox m_view[2];
+    CPaintedView m_view[2];
     CStatic m_label[2];
     ZEV::CSerialPort m_port[2];
     volatile bool m_bMonitor = true;
@@ -257,13 +262,16 @@ TEST_F(TrafficLogWindowTest, ViewsStayInStepAndInOrderWhenTwoEventThreadsAndTheW
 {
     WriteSetting(ZEV::INI_KEY_DATA_VIEW_TYPE, "1");
     m_log.LoadDumpSettings();
+    m_main.ShowWindow(SW_SHOWNOACTIVATE);
     const bool off[2] = {false, false};
     m_log.MarkOpen(off, off);
     std::atomic<bool> bRun(true);
     std::thread port1(DriveEvents, std::ref(m_log), 0, std::ref(bRun));
     std::thread port2(DriveEvents, std::ref(m_log), 1, std::ref(bRun));
     int nApart = 0;
-    auto checkStep = [&] { nApart += m_view[0].GetCount() != m_view[1].GetCount(); };
+    auto checkStep = [&] {   // what both panes drew reaches the screen at once, after each message
+        nApart += m_view[0].GetCount() != m_view[1].GetCount() || m_view[0].m_drawn != m_view[1].m_drawn;
+    };
     const DWORD dwStart = GetTickCount();
     bool bCleared = false;
     while (GetTickCount() - dwStart < 3000) {
@@ -274,6 +282,7 @@ TEST_F(TrafficLogWindowTest, ViewsStayInStepAndInOrderWhenTwoEventThreadsAndTheW
             bCleared = true;
         }
     }
+    EXPECT_FALSE(m_view[0].m_drawn.empty()) << "no paint during the flood";
     bRun = false;
     port1.join();
     port2.join();

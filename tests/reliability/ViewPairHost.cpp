@@ -124,9 +124,9 @@ void CViewPairHost::SetHeaderText(int nView, const char* pszText)
     ::SetDlgItemTextA(m_hWnd, nView == 0 ? 1007 : 1008, pszText);
 }
 
-void CViewPairHost::StartFlushTimer(DWORD dwDelayMs)
+bool CViewPairHost::StartFlushTimer(DWORD dwDelayMs)
 {
-    ::SetTimer(m_hWnd, IDT_FLUSH, dwDelayMs, NULL);
+    return ::SetTimer(m_hWnd, IDT_FLUSH, dwDelayMs, NULL) != 0;
 }
 
 int CViewPairHost::ReadLogSetting(const char* pszKey, int nDefault)

@@ -47,7 +47,7 @@ public:
     size_t GetQueuedRows() override;
     void ResetViews() override;
     void SetHeaderText(int nView, const char* pszText) override;
-    void StartFlushTimer(DWORD dwDelayMs) override;
+    bool StartFlushTimer(DWORD dwDelayMs) override;
     bool IsMonitoring() override { return m_bMonitoring; }
     int ReadLogSetting(const char* pszKey, int nDefault) override;
     std::string GetPortName(int nIndex) override;

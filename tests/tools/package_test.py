@@ -40,7 +40,7 @@ class PackageTest(unittest.TestCase):
 
         exe = os.path.join(self.out, folder, "taplinar.exe")
         self.assertLess(os.path.getsize(exe), os.path.getsize(EXE) // 4)
-        headers = subprocess.run(["i686-w64-mingw32-objdump", "-h", "-p", exe], capture_output=True,
+        headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-h", "-p", exe], capture_output=True,
                                  text=True, check=True).stdout
         self.assertNotIn(".debug", headers)
         dlls = re.findall(r"DLL Name: (\S+)", headers)

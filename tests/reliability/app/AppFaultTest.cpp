@@ -229,3 +229,41 @@ TEST_F(AppFaultTest, BadIniAtStartUpGivesTheFallbacksAndOnlyChangedValuesAreWrit
     EXPECT_NE(strAfter.find(strLogSetting), std::string::npos) << "a section the program only reads stays as it was";
     ExpectIniSection(strAfter, "setting", {"port1=1", "port2=2", "speed=1", "parity=0", "stopbit=1", "data=1", "flow=1"});
 }
+
+TEST_F(AppFaultTest, RecordingOntoAFullDiskStopsWithOneMessageAndTheFileEndsAtARowBoundary)
+{
+    const std::string strDir = WineDir("REL_FULL_DIR");
+    if (strDir.empty())
+        GTEST_SKIP() << "no small file system mounted";
+    CDevicePort host(3);
+    ASSERT_TRUE(host.IsOpen());
+    HWND hMain = StartAndOpen(FULL_DUMP_16);
+    ASSERT_NE(nullptr, hMain);
+    const std::string strPath = strDir + "\\record.txt";
+    m_app.Command(hMain, CMD_RECORD);
+    HWND hSave = m_app.WaitSaveDialog();
+    ASSERT_TRUE(hSave != nullptr && m_app.FillSaveDialog(hSave, strPath));
+    // Every 16 bytes make a line of about 100 bytes: far more than the 64 KiB disk holds.
+    const std::string strFlood(16 * 1024, 'x');
+    ASSERT_TRUE(host.Write(strFlood));
+    HWND hBox = m_app.WaitMessageBox(20000);
+    ASSERT_NE(nullptr, hBox);
+    EXPECT_EQ(RECORDING_STOPPED, GetMessageText(hBox));
+    Sleep(1000);   // a second notice would open its box over this one
+    m_app.ClickButton(hBox, IDOK);
+    ASSERT_TRUE(WaitWindowGone(hBox, 10000));
+    EXPECT_FALSE(MessageBoxAppears(1000)) << "the message comes once";
+    const std::string strFile = ReadFileBytes(strPath);
+    bool bOk = false;
+    ParseExport(strFile, &bOk);
+    EXPECT_TRUE(bOk) << "whole lines only, the last one ended";
+    ASSERT_GT(strFile.size(), 32u * 1024u) << "what fitted stays";
+    EXPECT_TRUE(IsMarkerLine(SplitLines(strFile).front(), "Record"));
+    // The item is no longer checked: choosing it asks for a new file instead of stopping.
+    m_app.Command(hMain, CMD_RECORD);
+    hSave = m_app.WaitSaveDialog();
+    ASSERT_NE(nullptr, hSave);
+    m_app.ClickButton(hSave, IDCANCEL);
+    ASSERT_TRUE(WaitWindowGone(hSave, 10000));
+    EXPECT_TRUE(m_app.Quit(hMain));
+}

@@ -1,0 +1,134 @@
+#include "tests/e2e/TapFixture.h"
+
+namespace {
+
+// Waits until the device reads its input as given; answers how long that took, or -1.
+int WaitLine(const CDevicePort& device, DWORD dwInput, bool bOn, DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    while (((device.ReadLines() & dwInput) != 0) != bOn) {
+        if (GetTickCount() - dwStart >= dwMs) {
+            return -1;
+        }
+        Sleep(1);
+    }
+    return static_cast<int>(GetTickCount() - dwStart);
+}
+
+bool WaitText(HWND hWnd, const std::string& strText, DWORD dwMs)
+{
+    DWORD dwStart = GetTickCount();
+    while (GetText(hWnd) != strText) {
+        if (GetTickCount() - dwStart >= dwMs) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+}  // namespace
+
+class LinesTest : public CTapFixture
+{
+};
+
+// Each device's RTS and DTR reach the other device as CTS and DSR, both ways, through the
+// cables' modem lines; CTS changes are logged as rows of the port that saw them, DSR only
+// in that port's header.
+TEST_F(LinesTest, EachDevicesOutputsReachTheOtherDeviceAndTheLog)
+{
+    CDevicePort host(3);
+    CDevicePort instrument(4);
+    ASSERT_TRUE(host.IsOpen() && instrument.IsOpen());
+    // Found at open: the host's DTR is on before the program starts.
+    ASSERT_TRUE(host.DriveLine(SETDTR));
+    HWND hMain = StartAndOpen();
+    ASSERT_NE(nullptr, hMain);
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS));
+    EXPECT_NE(-1, WaitLine(instrument, MS_DSR_ON, true, 5000)) << "the priming drives the partner's DTR";
+    EXPECT_EQ(0u, instrument.ReadLines() & MS_CTS_ON);
+    HWND hLeft = GetDlgItem(hMain, ID_LEFT_HEADER);
+    HWND hRight = GetDlgItem(hMain, ID_RIGHT_HEADER);
+
+    struct TCase
+    {
+        CDevicePort* pFrom;
+        CDevicePort* pTo;
+        DWORD dwFunction;
+        DWORD dwInput;
+        bool bOn;
+        HWND hHeader;        // the header that shows the change, for DSR
+        const char* pszHeader;
+    };
+    const TCase cases[] = {
+        {&host, &instrument, SETRTS, MS_CTS_ON, true, nullptr, nullptr},
+        {&instrument, &host, SETRTS, MS_CTS_ON, true, nullptr, nullptr},
+        {&instrument, &host, SETDTR, MS_DSR_ON, true, hRight, " L H     <\\\\.\\COM2>        DTR(LOW)"},
+        {&host, &instrument, CLRDTR, MS_DSR_ON, false, hLeft, " L H     <\\\\.\\COM1>        DTR(HI)"},
+        {&host, &instrument, CLRRTS, MS_CTS_ON, false, nullptr, nullptr},
+    };
+    int nRows = START_ROWS;
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        const TCase& c = cases[i];
+        ASSERT_TRUE(c.pFrom->DriveLine(c.dwFunction)) << "case " << i;
+        EXPECT_NE(-1, WaitLine(*c.pTo, c.dwInput, c.bOn, 5000)) << "case " << i << ": the other device sees it";
+        if (c.hHeader != nullptr) {
+            EXPECT_TRUE(WaitText(c.hHeader, c.pszHeader, 5000)) << "case " << i << ": " << GetText(c.hHeader);
+            continue;
+        }
+        // One row per CTS change; the next change waits for it, so the rows keep their order.
+        EXPECT_TRUE(WaitRows(hMain, ++nRows)) << "case " << i;
+    }
+
+    std::vector<TExportRow> rows = ExportRows(hMain);
+    ASSERT_EQ(static_cast<size_t>(nRows), rows.size()) << DescribeRows(rows);
+    ExpectStartRows(rows);
+    const TExportRow expected[] = {
+        {"┏┛|??????| RTS is Low", "　┃|??????|"},
+        {"┃　|??????|", "┏┛|??????| RTS is Low"},
+        {"┗┓|??????| RTS is Hi", "┃　|??????|"},
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        const TExportRow& row = rows[START_ROWS + i];
+        EXPECT_TRUE(MatchesRow(row.strLeft, expected[i].strLeft)) << "row " << i << ": " << row.strLeft;
+        EXPECT_TRUE(MatchesRow(row.strRight, expected[i].strRight)) << "row " << i << ": " << row.strRight;
+    }
+    EXPECT_TRUE(m_app.Quit(hMain));
+    EXPECT_EQ(0u, instrument.ReadLines() & (MS_CTS_ON | MS_DSR_ON)) << "a closed port drops its outputs";
+}
+
+// With lines that can be read, a line wait is pending in each relay: reopening the ports
+// and leaving the program must still end it at once.
+TEST_F(LinesTest, ReopenAndExitAreQuickWithReadableLines)
+{
+    CDevicePort host(3);
+    CDevicePort instrument(4);
+    HWND hMain = StartAndOpen();
+    ASSERT_NE(nullptr, hMain);
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS));
+
+    m_app.Command(hMain, CMD_PORT_SETTING);
+    HWND hDlg = m_app.WaitDialog(PORT_DIALOG);
+    ASSERT_NE(nullptr, hDlg);
+    // Under Xvfb with no window manager Wine holds every close of the program's own
+    // (managed) windows for about 2 s, which the bounds below include; a relay whose stop
+    // waits out its line wait takes 15 s a port.
+    m_app.ClickButton(hDlg, IDOK);
+    ASSERT_TRUE(WaitWindowGone(hDlg, 10000));
+    DWORD dwStart = GetTickCount();
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 2));
+    EXPECT_LT(GetTickCount() - dwStart, 4000u) << "from the dialog's going until the new marker is shown";
+    // The reopened ports relay and follow the lines again.
+    ASSERT_TRUE(host.DriveLine(SETRTS));
+    EXPECT_NE(-1, WaitLine(instrument, MS_CTS_ON, true, 5000));
+
+    m_app.Command(hMain, IDCANCEL);
+    HWND hBox = m_app.WaitMessageBox(10000);
+    ASSERT_NE(nullptr, hBox);
+    m_app.ClickButton(hBox, IDOK);
+    ASSERT_TRUE(WaitWindowGone(hMain, 20000));
+    dwStart = GetTickCount();
+    ASSERT_TRUE(m_app.WaitExit(20000));
+    EXPECT_LT(GetTickCount() - dwStart, 4000u) << "from the main window's going until the process ended";
+}
