@@ -197,11 +197,11 @@ TEST_F(SerialPortTest, SameNumberReconfiguresTheOpenHandleAndKeepsTheName)
     EXPECT_EQ(57600u, m_sim.GetDcb(0).BaudRate);
     EXPECT_EQ(0u, m_sim.GetCallCount(CSimPortPair::SIM_CLOSE));
 
-    // Parity other than none sets fParity.
+    // Parity other than none sets fParity; fBinary is always on.
     m_sim.SetDriverDcb(0, DcbWithFlags(0));
     EXPECT_EQ(0u, port.SetPortSetting(Setting(COM1, 4800, EVENPARITY)));
     EXPECT_EQ(EVENPARITY, m_sim.GetDcb(0).Parity);
-    EXPECT_EQ(0x00000002u, FlagWord(m_sim.GetDcb(0)));
+    EXPECT_EQ(0x00000003u, FlagWord(m_sim.GetDcb(0)));
 
     port.m_bAccept = false;
     EXPECT_EQ(21u, port.SetPortSetting(Setting(COM1, 1200)));
