@@ -9,12 +9,22 @@
  * null-modem cable: an end's RTS is the other end's CTS, its DTR the other end's
  * DSR and DCD. Every other descriptor and request goes to the C library as is.
  *
+ * An end whose termios asks for CTS flow control (CRTSCTS, which Wine sets for
+ * fOutxCtsFlow) holds a write while its CTS is off, as a UART holds its
+ * transmitter: write() waits until the far end raises RTS, or gives up after
+ * the program's write time-out (1 s and twice the bytes' time on the line) and
+ * fails with ETIME, which Wine reports as error 121, as usbser.sys does. The
+ * wait is here and not in Wine: a pty is always writable, and Wine cannot time
+ * out or cancel a write that keeps answering EAGAIN on a writable descriptor
+ * (every retry restarts it and swallows the cancel).
+ *
  * Debian's i386 ntdll.so is built with 64-bit time and calls __ioctl_time64, not
  * ioctl, so both are defined. The library is built 32- and 64-bit; preloaded as
  * .../$LIB/libtapnullmodem.so each process picks its own.
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <stdarg.h>
@@ -24,6 +34,7 @@
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -157,6 +168,17 @@ static void count_changes(const struct end* far, struct serial_icounter_struct* 
     counts->dcd = counts->dsr;
 }
 
+/* Descriptors a modem request was answered for: only their writes are looked at,
+ * so the process's other writes (Wine's server requests) cost nothing more. */
+#define TRACKED_FDS 4096
+static unsigned char g_modem_fd[TRACKED_FDS];
+
+static void track(int fd)
+{
+    if (fd >= 0 && fd < TRACKED_FDS)
+        __atomic_store_n(&g_modem_fd[fd], 1, __ATOMIC_RELEASE);
+}
+
 /* Answers a modem request for a registered end (1), or leaves it alone (0). */
 static int answer(int fd, unsigned long request, void* arg, int* result)
 {
@@ -168,6 +190,7 @@ static int answer(int fd, unsigned long request, void* arg, int* result)
     if (!find_ends(fd, &own, &far))
         return 0;
     *result = 0;
+    track(fd);
     switch (request) {
     case TIOCMGET:
         *(int*)arg = modem_bits(own, far);
@@ -228,3 +251,56 @@ int __ioctl_time64(int fd, unsigned long request, ...)
     return forward("__ioctl_time64", &next, fd, request, arg);
 }
 #endif
+
+typedef ssize_t (*write_fn)(int, const void*, size_t);
+
+static long long now_ms(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000LL + ts.tv_nsec / 1000000;
+}
+
+/* Waits while a registered end with CTS flow control has CTS off; answers 0
+ * once it may send, -1 when the write time-out passed first. */
+static int wait_for_cts(int fd, size_t count)
+{
+    if (fd < 0 || fd >= TRACKED_FDS || !__atomic_load_n(&g_modem_fd[fd], __ATOMIC_ACQUIRE))
+        return 0;
+    struct end* own;
+    struct end* far;
+    struct termios tio;
+    if (!find_ends(fd, &own, &far) || tcgetattr(fd, &tio) != 0 || !(tio.c_cflag & CRTSCTS))
+        return 0;
+    static const struct { speed_t code; long bits; } speeds[] = {
+        { B4800, 4800 }, { B9600, 9600 }, { B19200, 19200 }, { B38400, 38400 },
+        { B57600, 57600 }, { B115200, 115200 }, { B230400, 230400 }, { B460800, 460800 },
+        { B921600, 921600 } };
+    long bits = 9600;
+    for (size_t i = 0; i < sizeof(speeds) / sizeof(speeds[0]); ++i)
+        if (cfgetospeed(&tio) == speeds[i].code)
+            bits = speeds[i].bits;
+    long long deadline = now_ms() + 1000 + (long long)count * 20000 / bits + 1;
+    struct timespec step = { 0, 1000000L };
+    while (!(inputs_of(far) & TIOCM_CTS)) {
+        if (now_ms() >= deadline)
+            return -1;
+        nanosleep(&step, NULL);
+    }
+    return 0;
+}
+
+ssize_t write(int fd, const void* buffer, size_t count)
+{
+    static write_fn next;
+    write_fn fn = __atomic_load_n(&next, __ATOMIC_ACQUIRE);
+    if (fn == NULL) {
+        fn = (write_fn)dlsym(RTLD_NEXT, "write");
+        __atomic_store_n(&next, fn, __ATOMIC_RELEASE);
+    }
+    if (count > 0 && wait_for_cts(fd, count) != 0) {
+        errno = ETIME;
+        return -1;
+    }
+    return fn(fd, buffer, count);
+}

@@ -399,6 +399,9 @@ CDevicePort::CDevicePort(int nPort)
     }
     COMMTIMEOUTS timeouts = {MAXDWORD, 0, 0, 1, 5000};
     SetCommTimeouts(m_hPort, &timeouts);
+    // A device starts with its outputs off, whatever the test before left on the cable.
+    EscapeCommFunction(m_hPort, CLRRTS);
+    EscapeCommFunction(m_hPort, CLRDTR);
 }
 
 CDevicePort::~CDevicePort()

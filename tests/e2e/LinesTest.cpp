@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "tests/e2e/TapFixture.h"
 
 namespace {
@@ -131,4 +133,59 @@ TEST_F(LinesTest, ReopenAndExitAreQuickWithReadableLines)
     dwStart = GetTickCount();
     ASSERT_TRUE(m_app.WaitExit(20000));
     EXPECT_LT(GetTickCount() - dwStart, 4000u) << "from the main window's going until the process ended";
+}
+
+// With CTS flow control a device that holds its RTS off holds the bytes for it: raised
+// within the write time-out (1 s and a little here) they arrive; raised later they were
+// given up and never arrive. The log shows them as received either way; a port logs
+// what it received once its write to the other port has ended.
+TEST_F(LinesTest, CtsFlowControlHoldsBytesUntilTheDeviceIsReadyOrTheWriteTimesOut)
+{
+    CDevicePort host(3);
+    CDevicePort instrument(4);
+    ASSERT_TRUE(host.IsOpen() && instrument.IsOpen());
+    instrument.Drain();
+    HWND hMain = StartAndOpen("[setting]\r\nflow=1\r\n");
+    ASSERT_NE(nullptr, hMain);
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS));
+
+    ASSERT_TRUE(host.Write("HELD1"));
+    EXPECT_EQ("", instrument.Read(1, 300)) << "sent while the instrument was not ready";
+    ASSERT_TRUE(instrument.DriveLine(SETRTS));
+    EXPECT_EQ("HELD1", instrument.Read(5, 2000));
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 2));
+    ASSERT_TRUE(instrument.DriveLine(CLRRTS));
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 3));
+
+    ASSERT_TRUE(host.Write("LOST2"));
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 4));   // logged once the write gave up
+    ASSERT_TRUE(instrument.DriveLine(SETRTS));
+    EXPECT_EQ("", instrument.Read(1, 1000)) << "given up at the time-out, not sent late";
+    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 5));
+    ASSERT_TRUE(host.Write("NEXT3"));
+    EXPECT_EQ("NEXT3", instrument.Read(5, 2000)) << "the relay goes on";
+
+    std::vector<TExportRow> rows = ExportRows(hMain);
+    ASSERT_LE(START_ROWS + 5, rows.size()) << DescribeRows(rows);
+    // The held bytes and the line that freed them reach the log in either order.
+    if (rows[START_ROWS].strLeft.find("HELD1") == std::string::npos)
+        std::swap(rows[START_ROWS], rows[START_ROWS + 1]);
+    struct TCase
+    {
+        bool bLeft;
+        const char* pszRow;
+    };
+    const TCase expected[] = {
+        {true, "　┃|??????| 0000 : 48 45 4C 44 31 -- -- --  : HELD1"},
+        {false, "┏┛|??????| RTS is Low"},
+        {false, "┗┓|??????| RTS is Hi"},
+        {true, "　┃|??????| 0000 : 4C 4F 53 54 32 -- -- --  : LOST2"},
+        {false, "┏┛|??????| RTS is Low"},
+    };
+    for (size_t i = 0; i < sizeof(expected) / sizeof(expected[0]); ++i) {
+        const TExportRow& row = rows[START_ROWS + i];
+        const std::string& strRow = expected[i].bLeft ? row.strLeft : row.strRight;
+        EXPECT_TRUE(MatchesRow(strRow, expected[i].pszRow)) << "row " << i << ": " << strRow;
+    }
+    EXPECT_TRUE(m_app.Quit(hMain));
 }
