@@ -153,8 +153,13 @@ DWORD CLineRelay::Run()
 
 DWORD CLineRelay::RelayLoop()
 {
+    // The watch's poller thread ends after the waiter, before the port can close.
+    CLineWatch lineWatch([this] {
+        bool bReadable = false;
+        WatchLines(&bReadable);
+        return bReadable;
+    });
     ZEV::CCommWaiter waiter(GetHandle(), m_hWake, READ_WAIT);
-    CLineWatch lineWatch;
     std::vector<BYTE> chunk(CHUNK_SIZE);
     WatchLines();
     while (CanRun()) {
@@ -189,7 +194,10 @@ DWORD CLineRelay::ReadModemStatus(bool* pbReadable)
 bool CLineRelay::WatchLines(bool* pbReadable)
 {
     // One status read serves both lines: a device call costs more than
-    // anything else on the way of a byte.
+    // anything else on the way of a byte. The receive thread and a line
+    // poller may both follow the lines; one at a time, so that each change
+    // is mirrored and reported once.
+    ZEV::CSyncLock lock(m_lineLock);
     DWORD dwStatus = ReadModemStatus(pbReadable);
     bool bCts = WatchLine(dwStatus & MS_CTS_ON, m_nLastCts, &CLineRelay::SetRts, WM_RELAY_CTS);
     bool bDsr = WatchLine(dwStatus & MS_DSR_ON, m_nLastDsr, &CLineRelay::SetDtr, WM_RELAY_DSR);

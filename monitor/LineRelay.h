@@ -91,9 +91,11 @@ private:
     ILineListener* m_pListener;
     CLineRelay* m_pPartner;
     int m_nIndex;
-    // Written by the receive thread only; read by others once it settled.
+    // Written by the receive thread and its line poller under m_lineLock;
+    // read by others once they settled.
     volatile int m_nLastCts;
     volatile int m_nLastDsr;
+    ZEV::CSyncSection m_lineLock;
     // The DTR output last set, sent again after every RTS change.
     volatile bool m_bDtrOn;
     // Set to end the receive thread's wait at once.

@@ -2,18 +2,22 @@
 
 #include <windows.h>
 
+#include "monitor/LinePoller.h"
 #include "serial/CommWaiter.h"
 
 // How a receive thread follows its port's CTS and DSR: by the driver's line
 // events where it offers them and keeps its word, else by reading the lines
-// itself, often enough to follow a handshake. The whole choice is made here.
+// itself, often enough to follow a handshake (on a poller thread). The whole
+// choice is made here.
 class CLineWatch
 {
 public:
-    CLineWatch() : m_bReadable(false) {}
+    // fnReadLines as for CLinePoller; what it uses must outlive this object.
+    explicit CLineWatch(std::function<bool()> fnReadLines) : m_bReadable(false), m_poller(std::move(fnReadLines)) {}
 
-    // Longest sleep before the lines are read again.
-    DWORD GetWait(const ZEV::CCommWaiter& waiter) const;
+    // Longest sleep before the receive thread reads the lines again;
+    // without line events the poller is started first.
+    DWORD GetWait(const ZEV::CCommWaiter& waiter);
     // After a read of the lines that followed a wait: whether the read
     // succeeded and whether a line changed. A change that no event
     // reported (CDC-ACM devices have no CTS notification) makes the port
@@ -22,4 +26,5 @@ public:
 
 private:
     bool m_bReadable;
+    CLinePoller m_poller;
 };

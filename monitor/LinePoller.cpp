@@ -1,0 +1,38 @@
+#include "monitor/LinePoller.h"
+
+namespace {
+
+const DWORD POLL_READABLE = 1;
+// No modem lines to read (or the device is gone): no haste.
+const DWORD POLL_UNREADABLE = 10;
+
+} // namespace
+
+CLinePoller::CLinePoller(std::function<bool()> fnReadLines) : m_fnReadLines(std::move(fnReadLines)), m_bRun(false)
+{
+}
+
+CLinePoller::~CLinePoller() { Stop(); }
+
+void CLinePoller::Start()
+{
+    if (m_thread.joinable())
+        return;
+    m_bRun = true;
+    m_thread = std::thread(&CLinePoller::Run, this);
+}
+
+void CLinePoller::Stop()
+{
+    m_bRun = false;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CLinePoller::Run()
+{
+    // As prompt as the receive thread whose lines it follows.
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    while (m_bRun)
+        ::Sleep(m_fnReadLines() ? POLL_READABLE : POLL_UNREADABLE);
+}
