@@ -42,11 +42,12 @@ protected:
     UINT m_nTickDelay;
     UINT m_nEndDelay;
 
+    // Switches drawing off unless it is off already.
+    void HoldDrawing();
+
 private:
     LRESULT OnSetRedraw(WPARAM wParam, LPARAM lParam);
     void OnRedrawTimer(UINT_PTR nIDEvent);
-    // Switches drawing off unless it is off already.
-    void HoldDrawing();
     void Unpair();
     // The partner this box repaints, if any and if its window is there.
     CDelayDrawListBox* RepaintedPartner() const;

@@ -166,8 +166,12 @@ void CLogListBox::AfterLinesAdded()
 {
     if (m_nAdded == 0 && m_nDropped == 0)
         return;
-    if (m_nDropped > 0)
+    // Moving the caret scrolls the box to it: with drawing on, a view the
+    // user scrolled up would jump there and back on every drop.
+    if (m_nDropped > 0) {
+        HoldDrawing();
         MoveSelectionUp(m_nDropped);
+    }
     m_nAdded = 0;
     m_nDropped = 0;
     SendMessage(LB_SETCOUNT, m_lines.GetCount());
