@@ -20,7 +20,7 @@ build() {
     "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
     cmake "$BUILD" >/dev/null            # new folders of tests or tools join the build
     echo "run.sh: building taplinar.exe and tapctl.exe in $BUILD (the first build takes a few minutes; log: $BUILD/run-build.log)"
-    if ! cmake --build "$BUILD" --target taplinar tapctl nullmodem -j2 >"$BUILD/run-build.log" 2>&1; then
+    if ! cmake --build "$BUILD" --target taplinar tapctl nullmodem xwmstate -j2 >"$BUILD/run-build.log" 2>&1; then
         grep -v -E '^\[ *[0-9]+%\]' "$BUILD/run-build.log" | tail -n 40 >&2
         echo "run.sh: build failed (full log: $BUILD/run-build.log)" >&2
         exit 1

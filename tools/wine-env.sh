@@ -65,9 +65,10 @@ init_prefix() {
         wineboot -i >/dev/null 2>&1 || true
     fi
     # Xvfb has no window manager: let Wine draw the frame through the normal messages,
-    # and keep the windows to itself (a managed window waits about 2 s on every close
-    # for a manager that never answers). The program itself stays managed: an unmanaged
-    # window cannot start maximised. Caption text is white, as on Windows.
+    # and keep the windows to itself (a managed window waits up to 2 s on every close
+    # for a manager's answer, which tools/xrun.sh gives with tools/xwmstate). The
+    # program itself stays managed: an unmanaged window cannot start maximised.
+    # Caption text is white, as on Windows.
     import_reg <<'REG'
 REGEDIT4
 

@@ -8,6 +8,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" = "--inside" ]; then
     shift; BUILD=$1; shift
     eval "$("$ROOT/tools/wine-env.sh" "$BUILD" env)"
+    # Without it each close of a managed window waits 2 s for a window manager.
+    if [ -x "$BUILD/tools/xwmstate" ]; then "$BUILD/tools/xwmstate" & fi
     wineserver -p 120 2>/dev/null || true
     "$ROOT/tools/wine-env.sh" "$BUILD" init
     set +e
