@@ -10,8 +10,8 @@ namespace {
 
 CTestDialogTemplate ThreeControlTemplate()
 {
-    // Hidden unless a test shows it: under Xvfb the X11 driver waits about 2 s
-    // when a visible top-level window goes away.
+    // Hidden unless a test shows it: a visible top-level window costs the X11
+    // driver more to take away.
     CTestDialogTemplate tpl(WS_POPUP | WS_CAPTION | WS_SYSMENU, 200, 120, L"dialog");
     tpl.AddItem(0x83, 1001, WS_BORDER, 5, 5, 60, 40)
         .AddItem(0x85, 1002, CBS_DROPDOWNLIST, 70, 5, 60, 60)

@@ -92,8 +92,8 @@ public:
     std::vector<WPARAM> m_scrolls;
 };
 
-// One visible host for the whole suite: under Xvfb a visible top-level window
-// takes about 2 s to go away. Each test gets a fresh view in it.
+// One visible host for the whole suite, so that no test pays for a top-level
+// window's coming and going. Each test gets a fresh view in it.
 class LogListBoxTest : public ::testing::Test
 {
 protected:

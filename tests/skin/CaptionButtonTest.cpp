@@ -27,8 +27,8 @@ void ExpectRect(const RECT& rc, int nLeft, int nTop, int nRight, int nBottom)
     EXPECT_EQ(nBottom, rc.bottom);
 }
 
-// One window for the whole suite: closing a window under Wine without a
-// window manager takes about 2 s.
+// One window for the whole suite, so that no test pays for a top-level
+// window's coming and going.
 class CaptionButtonWindowTest : public ::testing::Test
 {
 protected:
