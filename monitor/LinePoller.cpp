@@ -1,5 +1,7 @@
 #include "monitor/LinePoller.h"
 
+#include <system_error>
+
 namespace {
 
 const DWORD POLL_READABLE = 1;
@@ -19,7 +21,12 @@ void CLinePoller::Start()
     if (m_thread.joinable())
         return;
     m_bRun = true;
-    m_thread = std::thread(&CLinePoller::Run, this);
+    try {
+        m_thread = std::thread(&CLinePoller::Run, this);
+    } catch (const std::system_error&) {
+        // No thread to be had: the receive thread reads the lines itself.
+        m_bRun = false;
+    }
 }
 
 void CLinePoller::Stop()

@@ -26,7 +26,7 @@ public:
     CLinePoller(const CLinePoller&) = delete;
     CLinePoller& operator=(const CLinePoller&) = delete;
 
-    // Idempotent while running.
+    // Idempotent while running; IsRunning tells whether a thread could be had.
     void Start();
     void Stop();
     bool IsRunning() const { return m_thread.joinable(); }

@@ -214,42 +214,34 @@ static int answer(int fd, unsigned long request, void* arg, int* result)
     return 1;
 }
 
-static int forward(const char* name, ioctl_fn* cache, int fd, unsigned long request, void* arg)
+/* The C library's own function of that name, looked up once. */
+static void* next_fn(const char* name, void** cache)
 {
-    ioctl_fn fn = __atomic_load_n(cache, __ATOMIC_ACQUIRE);
+    void* fn = __atomic_load_n(cache, __ATOMIC_ACQUIRE);
     if (fn == NULL) {
-        fn = (ioctl_fn)dlsym(RTLD_NEXT, name);
+        fn = dlsym(RTLD_NEXT, name);
         __atomic_store_n(cache, fn, __ATOMIC_RELEASE);
     }
-    return fn(fd, request, arg);
+    return fn;
 }
 
-int ioctl(int fd, unsigned long request, ...)
-{
-    static ioctl_fn next;
-    va_list ap;
-    va_start(ap, request);
-    void* arg = va_arg(ap, void*);
-    va_end(ap);
-    int result;
-    if (answer(fd, request, arg, &result))
-        return result;
-    return forward("ioctl", &next, fd, request, arg);
-}
+#define MODEM_IOCTL(name)                                                    \
+    int name(int fd, unsigned long request, ...)                             \
+    {                                                                        \
+        static void* next;                                                   \
+        va_list ap;                                                          \
+        va_start(ap, request);                                               \
+        void* arg = va_arg(ap, void*);                                       \
+        va_end(ap);                                                          \
+        int result;                                                          \
+        if (answer(fd, request, arg, &result))                               \
+            return result;                                                   \
+        return ((ioctl_fn)next_fn(#name, &next))(fd, request, arg);          \
+    }
 
+MODEM_IOCTL(ioctl)
 #if defined(__i386__)
-int __ioctl_time64(int fd, unsigned long request, ...)
-{
-    static ioctl_fn next;
-    va_list ap;
-    va_start(ap, request);
-    void* arg = va_arg(ap, void*);
-    va_end(ap);
-    int result;
-    if (answer(fd, request, arg, &result))
-        return result;
-    return forward("__ioctl_time64", &next, fd, request, arg);
-}
+MODEM_IOCTL(__ioctl_time64)
 #endif
 
 typedef ssize_t (*write_fn)(int, const void*, size_t);
@@ -292,15 +284,10 @@ static int wait_for_cts(int fd, size_t count)
 
 ssize_t write(int fd, const void* buffer, size_t count)
 {
-    static write_fn next;
-    write_fn fn = __atomic_load_n(&next, __ATOMIC_ACQUIRE);
-    if (fn == NULL) {
-        fn = (write_fn)dlsym(RTLD_NEXT, "write");
-        __atomic_store_n(&next, fn, __ATOMIC_RELEASE);
-    }
+    static void* next;
     if (count > 0 && wait_for_cts(fd, count) != 0) {
         errno = ETIME;
         return -1;
     }
-    return fn(fd, buffer, count);
+    return ((write_fn)next_fn("write", &next))(fd, buffer, count);
 }

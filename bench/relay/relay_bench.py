@@ -16,6 +16,7 @@ what it got and a "..._complete: 0 bool" line.
 Prints "name: value unit" lines.
 """
 import argparse
+import contextlib
 import os
 import random
 import re
@@ -550,22 +551,28 @@ def paced_phase(fig, program):
         program.quit()
 
 
-def bench_program(args):
-    fig = Figures("program")
+@contextlib.contextmanager
+def program_on_ptys(args):
+    """taplinar.exe's ports mapped to two pty devices; yields (program, devices, wineserver pid)."""
     devices = [relay_rig.PtyDevice(), relay_rig.PtyDevice()]
     program = program_rig.Program(args.build, args.program, args.ctl, devices)
     try:
         program.map_ports()
-        server = wineserver_pid(os.path.join(os.path.abspath(args.build), "wineprefix"))
-        program_phase(fig, program, program_rig.ini_text(), "", args.size, server, measure_idle=True)
-        program_phase(fig, program, program_rig.ini_text(program_rig.FULL_DUMP), "full_dump_",
-                      args.size, server)
-        paced_phase(fig, program)
+        yield program, devices, wineserver_pid(os.path.join(os.path.abspath(args.build), "wineprefix"))
     finally:
         program.quit()
         program.unmap_ports()
         for dev in devices:
             dev.close()
+
+
+def bench_program(args):
+    fig = Figures("program")
+    with program_on_ptys(args) as (program, _, server):
+        program_phase(fig, program, program_rig.ini_text(), "", args.size, server, measure_idle=True)
+        program_phase(fig, program, program_rig.ini_text(program_rig.FULL_DUMP), "full_dump_",
+                      args.size, server)
+        paced_phase(fig, program)
     return fig.values
 
 
@@ -654,48 +661,38 @@ def bench_program_lines(args):
     """The whole program with readable lines: idle load, the reopen after a
     confirmed port settings dialog and the exit."""
     fig = Figures("program")
-    devices = [relay_rig.PtyDevice(), relay_rig.PtyDevice()]
-    program = program_rig.Program(args.build, args.program, args.ctl, devices)
-    try:
-        program.map_ports()
-        server = wineserver_pid(os.path.join(os.path.abspath(args.build), "wineprefix"))
-        with LinesOn(args.build, devices) as lines:
-            if not program.start(program_rig.ini_text()):
-                fig.put("lines_started", 0, "bool", "%d")
-                return
-            time.sleep(1.0)
-            own, srv = measure_cpu(Subject("program", program.pids, server), IDLE_SECONDS)
-            fig.put("cpu_idle_lines", own, "s/s")
-            fig.put("wineserver_cpu_idle_lines", srv, "s/s")
-            # Device 1's RTS shows on device 2's CTS while the ports are open;
-            # closing drops it, the reopen primes it again.
-            lines[0].set_rts(True)
-            lines[1].wait(lines[1].cts, True, 5.0)
-            program.ctl("command", 32774)
-            program.ctl("wait", PORT_DIALOG)
-            # Counted from the start of the click, so tapctl's own start is in it.
-            back = []
-            watcher = threading.Thread(target=lambda: back.append(when_cts_back(lines[1], 30.0)))
-            watcher.start()
-            t0 = time.monotonic()
-            program.ctl("click", PORT_DIALOG, 1)
-            watcher.join()
-            if back[0] is None:
-                fig.put("reopen_lines_complete", 0, "bool", "%d")
-            else:
-                fig.put("reopen_lines", back[0] - t0, "s")
-            program.ctl("quit", timeout=15)
-            t0 = time.monotonic()
-            try:
-                program.proc.wait(timeout=60)
-                fig.put("exit_lines", time.monotonic() - t0, "s")
-            except subprocess.TimeoutExpired:
-                fig.put("exit_lines_complete", 0, "bool", "%d")
-    finally:
-        program.quit()
-        program.unmap_ports()
-        for dev in devices:
-            dev.close()
+    with program_on_ptys(args) as (program, devices, server), LinesOn(args.build, devices) as lines:
+        if not program.start(program_rig.ini_text()):
+            fig.put("lines_started", 0, "bool", "%d")
+            return
+        time.sleep(1.0)
+        own, srv = measure_cpu(Subject("program", program.pids, server), IDLE_SECONDS)
+        fig.put("cpu_idle_lines", own, "s/s")
+        fig.put("wineserver_cpu_idle_lines", srv, "s/s")
+        # Device 1's RTS shows on device 2's CTS while the ports are open;
+        # closing drops it, the reopen primes it again.
+        lines[0].set_rts(True)
+        lines[1].wait(lines[1].cts, True, 5.0)
+        program.ctl("command", 32774)
+        program.ctl("wait", PORT_DIALOG)
+        # Counted from the start of the click, so tapctl's own start is in it.
+        back = []
+        watcher = threading.Thread(target=lambda: back.append(when_cts_back(lines[1], 30.0)))
+        watcher.start()
+        t0 = time.monotonic()
+        program.ctl("click", PORT_DIALOG, 1)
+        watcher.join()
+        if back[0] is None:
+            fig.put("reopen_lines_complete", 0, "bool", "%d")
+        else:
+            fig.put("reopen_lines", back[0] - t0, "s")
+        program.ctl("quit", timeout=15)
+        t0 = time.monotonic()
+        try:
+            program.proc.wait(timeout=60)
+            fig.put("exit_lines", time.monotonic() - t0, "s")
+        except subprocess.TimeoutExpired:
+            fig.put("exit_lines_complete", 0, "bool", "%d")
 
 
 def cpu_model():

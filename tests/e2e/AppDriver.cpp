@@ -376,16 +376,19 @@ bool SelectComboItem(HWND hDlg, int nId, int nIndex)
     return true;
 }
 
-bool WaitWindowGone(HWND hWnd, DWORD dwMs)
+bool WaitUntil(const std::function<bool()>& done, DWORD dwMs, DWORD dwStepMs)
 {
-    DWORD dwStart = GetTickCount();
-    while (IsWindow(hWnd) && IsWindowVisible(hWnd)) {
+    for (DWORD dwStart = GetTickCount(); !done(); Sleep(dwStepMs)) {
         if (GetTickCount() - dwStart >= dwMs) {
             return false;
         }
-        Sleep(50);
     }
     return true;
+}
+
+bool WaitWindowGone(HWND hWnd, DWORD dwMs)
+{
+    return WaitUntil([hWnd] { return !IsWindow(hWnd) || !IsWindowVisible(hWnd); }, dwMs, 50);
 }
 
 CDevicePort::CDevicePort(int nPort)

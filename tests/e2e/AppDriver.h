@@ -81,6 +81,8 @@ int GetListCount(HWND hDlg, int nId);
 int GetComboSelection(HWND hDlg, int nId);
 std::string GetComboText(HWND hDlg, int nId);
 bool SelectComboItem(HWND hDlg, int nId, int nIndex);
+// Waits until done() answers true, looking every dwStepMs; answers whether it did in time.
+bool WaitUntil(const std::function<bool()>& done, DWORD dwMs, DWORD dwStepMs = 20);
 // Waits until the window no longer exists or is hidden.
 bool WaitWindowGone(HWND hWnd, DWORD dwMs);
 

@@ -2,29 +2,10 @@
 
 namespace {
 
-// Waits until the device reads its input as given; answers how long that took, or -1.
-int WaitLine(const CDevicePort& device, DWORD dwInput, bool bOn, DWORD dwMs)
+// Waits until the device reads its input as given.
+bool WaitLine(const CDevicePort& device, DWORD dwInput, bool bOn, DWORD dwMs)
 {
-    DWORD dwStart = GetTickCount();
-    while (((device.ReadLines() & dwInput) != 0) != bOn) {
-        if (GetTickCount() - dwStart >= dwMs) {
-            return -1;
-        }
-        Sleep(1);
-    }
-    return static_cast<int>(GetTickCount() - dwStart);
-}
-
-bool WaitText(HWND hWnd, const std::string& strText, DWORD dwMs)
-{
-    DWORD dwStart = GetTickCount();
-    while (GetText(hWnd) != strText) {
-        if (GetTickCount() - dwStart >= dwMs) {
-            return false;
-        }
-        Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return ((device.ReadLines() & dwInput) != 0) == bOn; }, dwMs, 1);
 }
 
 }  // namespace
@@ -46,7 +27,7 @@ TEST_F(LinesTest, EachDevicesOutputsReachTheOtherDeviceAndTheLog)
     HWND hMain = StartAndOpen();
     ASSERT_NE(nullptr, hMain);
     ASSERT_TRUE(WaitRows(hMain, START_ROWS));
-    EXPECT_NE(-1, WaitLine(instrument, MS_DSR_ON, true, 5000)) << "the priming drives the partner's DTR";
+    EXPECT_TRUE(WaitLine(instrument, MS_DSR_ON, true, 5000)) << "the priming drives the partner's DTR";
     EXPECT_EQ(0u, instrument.ReadLines() & MS_CTS_ON);
     HWND hLeft = GetDlgItem(hMain, ID_LEFT_HEADER);
     HWND hRight = GetDlgItem(hMain, ID_RIGHT_HEADER);
@@ -72,9 +53,10 @@ TEST_F(LinesTest, EachDevicesOutputsReachTheOtherDeviceAndTheLog)
     for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
         const TCase& c = cases[i];
         ASSERT_TRUE(c.pFrom->DriveLine(c.dwFunction)) << "case " << i;
-        EXPECT_NE(-1, WaitLine(*c.pTo, c.dwInput, c.bOn, 5000)) << "case " << i << ": the other device sees it";
+        EXPECT_TRUE(WaitLine(*c.pTo, c.dwInput, c.bOn, 5000)) << "case " << i << ": the other device sees it";
         if (c.hHeader != nullptr) {
-            EXPECT_TRUE(WaitText(c.hHeader, c.pszHeader, 5000)) << "case " << i << ": " << GetText(c.hHeader);
+            EXPECT_TRUE(WaitUntil([&] { return GetText(c.hHeader) == c.pszHeader; }, 5000))
+                << "case " << i << ": " << GetText(c.hHeader);
             continue;
         }
         // One row per CTS change; the next change waits for it, so the rows keep their order.
@@ -119,7 +101,7 @@ TEST_F(LinesTest, ReopenAndExitAreQuickWithReadableLines)
     EXPECT_LT(GetTickCount() - dwStart, 1000u) << "from the dialog's going until the new marker is shown";
     // The reopened ports relay and follow the lines again.
     ASSERT_TRUE(host.DriveLine(SETRTS));
-    EXPECT_NE(-1, WaitLine(instrument, MS_CTS_ON, true, 5000));
+    EXPECT_TRUE(WaitLine(instrument, MS_CTS_ON, true, 5000));
 
     m_app.Command(hMain, IDCANCEL);
     HWND hBox = m_app.WaitMessageBox(10000);

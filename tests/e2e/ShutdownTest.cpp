@@ -25,14 +25,7 @@ void ExpectNormalRect(HWND hMain)
 
 bool WaitZoomed(HWND hWnd, bool bZoomed, DWORD dwMs)
 {
-    DWORD dwStart = GetTickCount();
-    while ((IsZoomed(hWnd) != FALSE) != bZoomed) {
-        if (GetTickCount() - dwStart >= dwMs) {
-            return false;
-        }
-        Sleep(50);
-    }
-    return true;
+    return WaitUntil([=] { return (IsZoomed(hWnd) != FALSE) == bZoomed; }, dwMs, 50);
 }
 
 }  // namespace
