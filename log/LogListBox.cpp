@@ -98,6 +98,12 @@ LRESULT CLogListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_POSTLINE:
         OnPostLine();
         return 0;
+    case WM_TIMER:
+        if (wParam != IDT_TAKE_ROWS)
+            break;
+        KillTimer(IDT_TAKE_ROWS);
+        OnPostLine();
+        return 0;
     case WM_SIZE:
         m_cxClient = LOWORD(lParam);
         m_cyClient = HIWORD(lParam);
@@ -146,6 +152,15 @@ void CLogListBox::OnPostLine()
     for (CLogListBox* pView : views)
         if (pView != nullptr)
             pView->AfterLinesAdded();
+    // A notice already waiting again means rows outpace the window. Posted
+    // messages go before input, paints and timers, so taking it at once would
+    // shut those out for as long as the rows keep coming; the queue still
+    // counts it as told, so the rows wait for the timer (or, without one, a
+    // notice again).
+    MSG msg;
+    if (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE) &&
+        SetTimer(IDT_TAKE_ROWS, TAKE_ROWS_PAUSE_MS) == 0)
+        ::PostMessageA(m_hWnd, WM_POSTLINE, msg.wParam, msg.lParam);
 }
 
 void CLogListBox::StoreLine(ZEV::CSharedText&& line)

@@ -33,6 +33,12 @@
 // always appended).
 const UINT WM_POSTLINE = WM_APP;
 
+// While rows come faster than the window takes them, the next take waits for
+// this timer instead of a notice, so the window's input, paints and timers
+// get their turn in between.
+const UINT_PTR IDT_TAKE_ROWS = 20003;
+const UINT TAKE_ROWS_PAUSE_MS = 10;
+
 // lParam of LB_DELETESTRING or LB_RESETCONTENT that hands the message to the
 // system list box unchanged.
 const LPARAM PASS_THROUGH_MARK = 0x546C6C62;

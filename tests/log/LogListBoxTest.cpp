@@ -232,6 +232,23 @@ TEST_F(LogListBoxTest, LinesPostedFromAnotherThreadArriveInOrder)
     EXPECT_EQ(m_view.m_hWnd, hView);
 }
 
+TEST_F(LogListBoxTest, RowsThatNeverStopComingStillLetTheWindowsTimersRun)
+{
+    std::atomic<bool> bRun(true);
+    std::thread poster([this, &bRun] { while (bRun) m_view.PostLine(-1, "row"); });
+    const UINT_PTR nTimer = ::SetTimer(NULL, 0, 50, NULL);
+    bool bTimer = false;
+    for (const DWORD dwStart = ::GetTickCount(); !bTimer && ::GetTickCount() - dwStart < 5000;) {
+        MSG msg;
+        if (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+            bTimer = msg.message == WM_TIMER && msg.hwnd == NULL, ::DispatchMessageA(&msg);
+    }
+    bRun = false;
+    poster.join();
+    ::KillTimer(NULL, nTimer);
+    EXPECT_TRUE(bTimer) << "a notice was always waiting: timers and paints never came";
+}
+
 TEST_F(LogListBoxTest, TextRequestsAreServedFromTheStoreAndRefusedPastTheEnd)
 {
     PostAndPump({"first", "second row"});

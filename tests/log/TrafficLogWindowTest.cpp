@@ -38,7 +38,7 @@ void PumpFor(DWORD dwMs, const std::function<void()>& afterEach = nullptr)
     const DWORD dwStart = GetTickCount();
     for (;;) {
         MSG msg;
-        while (::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        while (GetTickCount() - dwStart < dwMs && ::PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
             if (afterEach)
