@@ -10,7 +10,8 @@ const DWORD POLL_UNREADABLE = 10;
 
 } // namespace
 
-CLinePoller::CLinePoller(std::function<bool()> fnReadLines) : m_fnReadLines(std::move(fnReadLines)), m_bRun(false)
+CLinePoller::CLinePoller(std::function<bool()> fnReadLines)
+    : m_fnReadLines(std::move(fnReadLines)), m_bRun(false), m_bAsked(false)
 {
 }
 
@@ -18,8 +19,9 @@ CLinePoller::~CLinePoller() { Stop(); }
 
 void CLinePoller::Start()
 {
-    if (m_thread.joinable())
+    if (m_bAsked)
         return;
+    m_bAsked = true;
     m_bRun = true;
     try {
         m_thread = std::thread(&CLinePoller::Run, this);

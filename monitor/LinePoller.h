@@ -26,7 +26,8 @@ public:
     CLinePoller(const CLinePoller&) = delete;
     CLinePoller& operator=(const CLinePoller&) = delete;
 
-    // Idempotent while running; IsRunning tells whether a thread could be had.
+    // Only the first call starts the thread (the receive thread asks before
+    // every wait); IsRunning tells whether a thread could be had.
     void Start();
     void Stop();
     bool IsRunning() const { return m_thread.joinable(); }
@@ -36,5 +37,6 @@ private:
 
     std::function<bool()> m_fnReadLines;
     std::atomic<bool> m_bRun;
+    bool m_bAsked;   // a refused thread is not asked for again at every wait
     std::thread m_thread;
 };
