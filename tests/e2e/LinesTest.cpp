@@ -16,8 +16,9 @@ class LinesTest : public CTapFixture
 
 // Each device's RTS and DTR reach the other device as CTS and DSR, both ways, through the
 // cables' modem lines; CTS changes are logged as rows of the port that saw them, DSR only
-// in that port's header.
-TEST_F(LinesTest, EachDevicesOutputsReachTheOtherDeviceAndTheLog)
+// in that port's header. With lines that can be read a line wait is pending in each relay:
+// reopening the ports and leaving the program must still end it at once.
+TEST_F(LinesTest, EachDevicesOutputsReachTheOtherDeviceAndTheLogAndReopenAndExitStayQuick)
 {
     CDevicePort host(3);
     CDevicePort instrument(4);
@@ -32,17 +33,14 @@ TEST_F(LinesTest, EachDevicesOutputsReachTheOtherDeviceAndTheLog)
     HWND hLeft = GetDlgItem(hMain, ID_LEFT_HEADER);
     HWND hRight = GetDlgItem(hMain, ID_RIGHT_HEADER);
 
-    struct TCase
-    {
+    const struct {
         CDevicePort* pFrom;
         CDevicePort* pTo;
-        DWORD dwFunction;
-        DWORD dwInput;
+        DWORD dwFunction, dwInput;
         bool bOn;
-        HWND hHeader;        // the header that shows the change, for DSR
+        HWND hHeader;   // the header that shows the change, for DSR
         const char* pszHeader;
-    };
-    const TCase cases[] = {
+    } cases[] = {
         {&host, &instrument, SETRTS, MS_CTS_ON, true, nullptr, nullptr},
         {&instrument, &host, SETRTS, MS_CTS_ON, true, nullptr, nullptr},
         {&instrument, &host, SETDTR, MS_DSR_ON, true, hRight, " L H     <\\\\.\\COM2>        DTR(LOW)"},
@@ -50,19 +48,14 @@ TEST_F(LinesTest, EachDevicesOutputsReachTheOtherDeviceAndTheLog)
         {&host, &instrument, CLRRTS, MS_CTS_ON, false, nullptr, nullptr},
     };
     int nRows = START_ROWS;
-    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
-        const TCase& c = cases[i];
-        ASSERT_TRUE(c.pFrom->DriveLine(c.dwFunction)) << "case " << i;
-        EXPECT_TRUE(WaitLine(*c.pTo, c.dwInput, c.bOn, 5000)) << "case " << i << ": the other device sees it";
-        if (c.hHeader != nullptr) {
-            EXPECT_TRUE(WaitUntil([&] { return GetText(c.hHeader) == c.pszHeader; }, 5000))
-                << "case " << i << ": " << GetText(c.hHeader);
-            continue;
-        }
-        // One row per CTS change; the next change waits for it, so the rows keep their order.
-        EXPECT_TRUE(WaitRows(hMain, ++nRows)) << "case " << i;
+    for (const auto& c : cases) {
+        ASSERT_TRUE(c.pFrom->DriveLine(c.dwFunction)) << c.dwFunction;
+        EXPECT_TRUE(WaitLine(*c.pTo, c.dwInput, c.bOn, 5000)) << c.dwFunction << ": the other device sees it";
+        if (c.hHeader != nullptr)
+            EXPECT_TRUE(WaitUntil([&] { return GetText(c.hHeader) == c.pszHeader; }, 5000)) << GetText(c.hHeader);
+        else   // one row per CTS change; the next change waits for it, so the rows keep their order
+            EXPECT_TRUE(WaitRows(hMain, ++nRows)) << c.dwFunction;
     }
-
     std::vector<TExportRow> rows = ExportRows(hMain);
     ASSERT_EQ(static_cast<size_t>(nRows), rows.size()) << DescribeRows(rows);
     ExpectStartRows(rows);
@@ -71,33 +64,18 @@ TEST_F(LinesTest, EachDevicesOutputsReachTheOtherDeviceAndTheLog)
         {"┃　|??????|", "┏┛|??????| RTS is Low"},
         {"┗┓|??????| RTS is Hi", "┃　|??????|"},
     };
-    for (size_t i = 0; i < 3; ++i) {
-        const TExportRow& row = rows[START_ROWS + i];
-        EXPECT_TRUE(MatchesRow(row.strLeft, expected[i].strLeft)) << "row " << i << ": " << row.strLeft;
-        EXPECT_TRUE(MatchesRow(row.strRight, expected[i].strRight)) << "row " << i << ": " << row.strRight;
-    }
-    EXPECT_TRUE(m_app.Quit(hMain));
-    EXPECT_EQ(0u, instrument.ReadLines() & (MS_CTS_ON | MS_DSR_ON)) << "a closed port drops its outputs";
-}
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(MatchesRow(rows[START_ROWS + i].strLeft, expected[i].strLeft) &&
+                    MatchesRow(rows[START_ROWS + i].strRight, expected[i].strRight)) << DescribeRows(rows);
 
-// With lines that can be read, a line wait is pending in each relay: reopening the ports
-// and leaving the program must still end it at once.
-TEST_F(LinesTest, ReopenAndExitAreQuickWithReadableLines)
-{
-    CDevicePort host(3);
-    CDevicePort instrument(4);
-    HWND hMain = StartAndOpen();
-    ASSERT_NE(nullptr, hMain);
-    ASSERT_TRUE(WaitRows(hMain, START_ROWS));
-
+    // A relay whose stop waits out its line wait takes 15 s a port.
     m_app.Command(hMain, CMD_PORT_SETTING);
     HWND hDlg = m_app.WaitDialog(PORT_DIALOG);
     ASSERT_NE(nullptr, hDlg);
-    // A relay whose stop waits out its line wait takes 15 s a port.
     m_app.ClickButton(hDlg, IDOK);
     ASSERT_TRUE(WaitWindowGone(hDlg, 10000));
     DWORD dwStart = GetTickCount();
-    ASSERT_TRUE(WaitRows(hMain, START_ROWS + 2));
+    ASSERT_TRUE(WaitRows(hMain, nRows + 2));
     EXPECT_LT(GetTickCount() - dwStart, 1000u) << "from the dialog's going until the new marker is shown";
     // The reopened ports relay and follow the lines again.
     ASSERT_TRUE(host.DriveLine(SETRTS));
@@ -111,6 +89,7 @@ TEST_F(LinesTest, ReopenAndExitAreQuickWithReadableLines)
     dwStart = GetTickCount();
     ASSERT_TRUE(m_app.WaitExit(20000));
     EXPECT_LT(GetTickCount() - dwStart, 1000u) << "from the main window's going until the process ended";
+    EXPECT_EQ(0u, instrument.ReadLines() & (MS_CTS_ON | MS_DSR_ON)) << "a closed port drops its outputs";
 }
 
 // With CTS flow control a device that holds its RTS off holds the bytes for it: raised
