@@ -8,19 +8,24 @@
 # the window opens for you; without one (no DISPLAY) the run is driven under Xvfb: the
 # port settings are confirmed, the devices talk for about ten seconds, the log is exported
 # through the program's own command, a screenshot is taken, and both paths are printed.
-# `tools/run.sh --photos [DIR]` takes the README's photographs of the windows (default
-# docs/screenshots).
+# `tools/run.sh --photos [DIR]` takes the README's photographs of the windows into DIR;
+# without DIR it overwrites the ones in docs/screenshots.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build"
 DEMO="$BUILD/demo"
 TALK_SECONDS=${TALK_SECONDS:-10}
 
+TARGETS=(taplinar tapctl nullmodem xwmstate)
+
 build() {
     "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
     cmake "$BUILD" >/dev/null            # new folders of tests or tools join the build
-    echo "run.sh: building taplinar.exe and tapctl.exe in $BUILD (the first build takes a few minutes; log: $BUILD/run-build.log)"
-    if ! cmake --build "$BUILD" --target taplinar tapctl nullmodem xwmstate -j2 >"$BUILD/run-build.log" 2>&1; then
+    # make's dry run names what it would compile or link; nothing named, nothing said.
+    if cmake --build "$BUILD" --target "${TARGETS[@]}" -- -n 2>/dev/null | grep -q -E 'Building|Linking|Generating'; then
+        echo "run.sh: building taplinar.exe and tapctl.exe in $BUILD (the first build takes a few minutes; log: $BUILD/run-build.log)"
+    fi
+    if ! cmake --build "$BUILD" --target "${TARGETS[@]}" -j2 >"$BUILD/run-build.log" 2>&1; then
         grep -v -E '^\[ *[0-9]+%\]' "$BUILD/run-build.log" | tail -n 40 >&2
         echo "run.sh: build failed (full log: $BUILD/run-build.log)" >&2
         exit 1
@@ -50,6 +55,7 @@ headless() {
     wine "$BUILD/tools/tapctl.exe" quit || kill "$tap" 2>/dev/null || true
     echo "screenshot: $shot"
     echo "exported log: $log_path"
+    echo "read it with: iconv -c -f CP932 -t UTF-8 $log_path | less"
 }
 
 # Photographs of the real program for the README, taken while the devices talk.
@@ -107,7 +113,11 @@ if [ ! -f "$DEMO/taplinar.ini" ]; then
     printf '[main-dlg]\r\nValid=1\r\nSX=0\r\nSY=0\r\nEX=1000\r\nEY=640\r\nShow=1\r\nMaximize=0\r\n' > "$DEMO/taplinar.ini"
 fi
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
+# The demo's ports go with it: a later program would list COM ports without a device.
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    "$ROOT/tools/wine-env.sh" "$BUILD" unport 1 2 || true
+}
 trap cleanup EXIT
 for n in 1 2; do
     rm -f "$DEMO/tap$n" "$DEMO/dev$n"
@@ -130,5 +140,6 @@ elif [ -n "${DISPLAY:-}" ]; then
     start_devices
     cd "$DEMO" && wine taplinar.exe
 else
+    echo "run.sh: no display: the demo runs on a virtual one (Xvfb) for about $((TALK_SECONDS + 10)) s, then prints where its photograph and log are"
     "$ROOT/tools/xrun.sh" "$BUILD" "$0" --headless
 fi
