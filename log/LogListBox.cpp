@@ -181,18 +181,20 @@ void CLogListBox::AfterLinesAdded()
 {
     if (m_nAdded == 0 && m_nDropped == 0)
         return;
-    // Moving the caret scrolls the box to it: with drawing on, a view the
-    // user scrolled up would jump there and back on every drop.
-    if (m_nDropped > 0) {
-        HoldDrawing();
-        MoveSelectionUp(m_nDropped);
+    // The screen keeps what it shows until the delayed repaint: moving the
+    // caret or the top row would otherwise scroll it at once.
+    HoldDrawing();
+    {
+        CFrozenScreen frozen(m_hWnd);
+        if (m_nDropped > 0)
+            MoveSelectionUp(m_nDropped);
+        SendMessage(LB_SETCOUNT, m_lines.GetCount());
+        // The system keeps the last page full, so this shows the newest line.
+        if (m_lines.GetCount() > 0)
+            SetTopIndex(m_lines.GetCount() - 1);
     }
     m_nAdded = 0;
     m_nDropped = 0;
-    SendMessage(LB_SETCOUNT, m_lines.GetCount());
-    // The system keeps the last page full, so this shows the newest line.
-    if (m_lines.GetCount() > 0)
-        SetTopIndex(m_lines.GetCount() - 1);
     if (m_nItemHeight < 0)
         MeasureRows();
     ScheduleRepaint();
