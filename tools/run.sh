@@ -69,6 +69,7 @@ photos() {
     start_devices
     sleep "$TALK_SECONDS"
     snap "$out/main-active.png" Taplinar
+    annotate "$out/main-active.png" "$out/main-annotated.png"
     wine "$ctl" menu v
     snap "$out/popup-menu.png" "#32768"
     wine "$ctl" key 27; wine "$ctl" key 27; sleep 1
@@ -82,6 +83,25 @@ photos() {
     snap "$out/exit-question.png" Taplinar "終了します。よろしいですか？？"
     wine "$ctl" answer 1
     echo "photographs: $out"
+}
+
+# annotate IN OUT: the main window's photograph with the parts the README explains boxed
+# and numbered above the window: header, signal, time, hex and text columns of the left
+# pane. The demo's window is 1000x640 (its INI file), so the columns sit where these are.
+annotate() {
+    local args=(-background white -gravity north -splice 0x26 -gravity northwest
+                -fill none -stroke '#d01010' -strokewidth 2) box x n=1 font
+    for box in "6,68 250,81 128" "6,84 31,660 18" "33,84 80,660 56" "84,84 400,660 242" "403,84 478,660 440"; do
+        read -r a b x <<< "$box"
+        args+=(-fill none -stroke '#d01010' -draw "rectangle $a $b" -draw "line $x,24 $x,${a#*,}"
+               -fill '#d01010' -stroke white -draw "circle $x,12 $((x + 11)),12")
+    done
+    font=$(fc-match -f '%{file}' 'DejaVu Sans:bold' 2>/dev/null) && args+=(-font "$font")
+    args+=(-stroke none -fill white -pointsize 15)
+    for x in 128 18 56 242 440; do
+        args+=(-annotate "+$((x - 5))+5" "$((n++))")
+    done
+    convert "$1" "${args[@]}" "$2"
 }
 
 # snap FILE NAME [TEXT]: a photograph of the program's windows, taken only once the window
@@ -140,6 +160,6 @@ elif [ -n "${DISPLAY:-}" ]; then
     start_devices
     cd "$DEMO" && wine taplinar.exe
 else
-    echo "run.sh: no display: the demo runs on a virtual one (Xvfb) for about $((TALK_SECONDS + 10)) s, then prints where its photograph and log are"
+    echo "run.sh: no display: the demo runs on a virtual one (Xvfb) for about $((TALK_SECONDS + 20)) s, then prints where its photograph and log are"
     "$ROOT/tools/xrun.sh" "$BUILD" "$0" --headless
 fi
