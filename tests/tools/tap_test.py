@@ -157,8 +157,7 @@ class TapTest(unittest.TestCase):
         self.assertNotIn(third["ttyUSB0"], self.port_list())
 
     def test_the_ports_of_a_test_run_leave_the_prefix_with_it(self):
-        run = subprocess.run(["bash", os.path.join(ROOT, "tests", "e2e", "with_ports.sh"), BUILD, "wine", LIST_EXE],
-                             capture_output=True, timeout=120)
+        run = subprocess.run([os.path.join(ROOT, "tests/e2e/with_ports.sh"), BUILD, "wine", LIST_EXE], capture_output=True, timeout=120)
         self.assertEqual(run.stdout.decode("cp932").count("Test serial port"), 4, run.stderr)
         self.assertFalse({1, 2, 3, 4} & set(self.port_list()))
 
