@@ -150,7 +150,8 @@ void CDialog::UseJapaneseFont()
         return;
     LOGFONTW chosen = lf;
     ZEV::ChooseJapaneseFace(chosen);
-    if (std::wcscmp(chosen.lfFaceName, lf.lfFaceName) == 0)
+    // The template's character set may have been dropped for the system's default one.
+    if (std::wcscmp(chosen.lfFaceName, lf.lfFaceName) == 0 && chosen.lfCharSet == lf.lfCharSet)
         return;
     m_pJapaneseFont.reset(::CreateFontIndirectW(&chosen));
     if (!m_pJapaneseFont)

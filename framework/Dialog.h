@@ -8,8 +8,9 @@
 // modally with DoModal, or created modeless with Create / CreateIndirect.
 // WM_INITDIALOG reaches OnInitDialog (whose default binds the controls through
 // DoDataExchange); IDOK and IDCANCEL reach OnOK and OnCancel, which end the
-// dialog with that result. A template's face that the system lacks (or has
-// without Japanese glyphs) is replaced by one that has them before OnInitDialog.
+// dialog with that result. The dialog's font is asked for with the Japanese
+// character set, and a template's face that the system lacks (or has without
+// Japanese glyphs) is replaced by one that has them, before OnInitDialog.
 class CDialog : public CWnd
 {
 public:
