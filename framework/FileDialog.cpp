@@ -31,8 +31,7 @@ std::string ToFilterList(LPCSTR lpszFilter)
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFileName, DWORD dwFlags,
                          LPCSTR lpszFilter, CWnd* pParentWnd)
-    : m_ofn(), m_bOpenFileDialog(bOpenFileDialog), m_fileName(MAX_PATH, '\0'), m_nFileOffset(0),
-      m_nFileExtension(0)
+    : m_ofn(), m_bOpenFileDialog(bOpenFileDialog), m_fileName(MAX_PATH, '\0')
 {
     m_pParentWnd = pParentWnd;
     if (lpszFileName != nullptr) {
@@ -73,8 +72,8 @@ INT_PTR CFileDialog::DoModal()
     BOOL bOK = m_bOpenFileDialog ? ::GetOpenFileNameW(&ofn) : ::GetSaveFileNameW(&ofn);
     Detach();
     m_strPath = bOK ? std::wstring(ofn.lpstrFile) : std::wstring();
-    m_nFileOffset = bOK ? ofn.nFileOffset : 0;
-    m_nFileExtension = bOK ? ofn.nFileExtension : 0;
+    const WORD nFileOffset = bOK ? ofn.nFileOffset : 0;
+    const WORD nFileExtension = bOK ? ofn.nFileExtension : 0;
     // The Shift-JIS side keeps what it is used for: the answer in m_ofn's buffer.
     std::string strPath = ZEV::FromWide(m_strPath);
     if (bOK && m_ofn.lpstrFile != nullptr && m_ofn.nMaxFile > 0) {
@@ -82,8 +81,9 @@ INT_PTR CFileDialog::DoModal()
         std::memcpy(m_ofn.lpstrFile, strPath.data(), nCopy);
         m_ofn.lpstrFile[nCopy] = '\0';
     }
-    m_ofn.nFileOffset = static_cast<WORD>(ZEV::FromWide(m_strPath.substr(0, m_nFileOffset)).size());
-    m_ofn.nFileExtension = static_cast<WORD>(ZEV::FromWide(m_strPath.substr(0, m_nFileExtension)).size());
+    // Offsets into the Shift-JIS path count its bytes.
+    m_ofn.nFileOffset = static_cast<WORD>(ZEV::FromWide(m_strPath.substr(0, nFileOffset)).size());
+    m_ofn.nFileExtension = static_cast<WORD>(ZEV::FromWide(m_strPath.substr(0, nFileExtension)).size());
     m_nModalResult = bOK ? IDOK : IDCANCEL;
     return m_nModalResult;
 }

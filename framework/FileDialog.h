@@ -51,8 +51,6 @@ private:
 
     std::vector<char> m_fileName;
     std::wstring m_strPath;
-    WORD m_nFileOffset;
-    WORD m_nFileExtension;
     std::string m_strDefExt;
     std::string m_strFilter;
 };
