@@ -10,7 +10,10 @@
 # through the program's own command, a screenshot is taken, and both paths are printed.
 # `tools/run.sh --photos [DIR]` takes the README's photographs of the windows into DIR;
 # without DIR it overwrites the ones in docs/screenshots.
+# `--locale L` first (or TAPLINAR_LOCALE=L) runs the program under another locale, as on a
+# non-Japanese Windows: `tools/run.sh --locale en_US.UTF-8`.
 set -euo pipefail
+if [ "${1:-}" = "--locale" ]; then export TAPLINAR_LOCALE=$2; shift 2; fi
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build"
 DEMO="$BUILD/demo"
@@ -43,7 +46,7 @@ start_devices() {
 headless() {
     pids=()
     trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
-    (cd "$DEMO" && exec wine taplinar.exe) >/dev/null 2>&1 &
+    (cd "$DEMO" && exec env ${TAPLINAR_LOCALE:+LANG=$TAPLINAR_LOCALE LC_ALL=$TAPLINAR_LOCALE} wine taplinar.exe) >/dev/null 2>&1 &
     local tap=$!
     wine "$BUILD/tools/tapctl.exe" confirm-ports
     start_devices
@@ -63,7 +66,7 @@ photos() {
     local out=$1 ctl="$BUILD/tools/tapctl.exe"
     pids=()
     trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done' EXIT
-    (cd "$DEMO" && exec wine taplinar.exe) >/dev/null 2>&1 &
+    (cd "$DEMO" && exec env ${TAPLINAR_LOCALE:+LANG=$TAPLINAR_LOCALE LC_ALL=$TAPLINAR_LOCALE} wine taplinar.exe) >/dev/null 2>&1 &
     snap "$out/port-settings.png" "設定 - Taplinar"
     wine "$ctl" confirm-ports
     start_devices
@@ -158,7 +161,7 @@ if [ "${1:-}" = "--photos" ]; then
 elif [ -n "${DISPLAY:-}" ]; then
     eval "$("$ROOT/tools/wine-env.sh" "$BUILD" env)"
     start_devices
-    cd "$DEMO" && wine taplinar.exe
+    cd "$DEMO" && env ${TAPLINAR_LOCALE:+LANG=$TAPLINAR_LOCALE LC_ALL=$TAPLINAR_LOCALE} wine taplinar.exe
 else
     echo "run.sh: no display: the demo runs on a virtual one (Xvfb) for about $((TALK_SECONDS + 20)) s, then prints where its photograph and log are"
     "$ROOT/tools/xrun.sh" "$BUILD" "$0" --headless
