@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "monitor/LineEvents.h"
 #include "monitor/LineWatch.h"
 #include "serial/CommDriver.h"
 #include "serial/CommWaiter.h"
@@ -25,6 +26,9 @@ CLineRelay::CLineRelay()
     , m_nLastCts(-1)
     , m_nLastDsr(-1)
     , m_bDtrOn(false)
+    , m_bBreakByteDue(false)
+    , m_dwDeferredFaults(0)
+    , m_bFaultsDeferred(false)
     , m_hWake(CreateEventA(NULL, TRUE, FALSE, NULL))
     , m_bCtsFlow(false)
 {
@@ -160,23 +164,33 @@ DWORD CLineRelay::RelayLoop()
         return bReadable;
     });
     ZEV::CCommWaiter waiter(GetHandle(), m_hWake, READ_WAIT);
+    // A break relayed is let go when the loop ends, after the last byte.
+    CBreakHold hold;
     std::vector<BYTE> chunk(CHUNK_SIZE);
+    m_bBreakByteDue = m_bFaultsDeferred = false;
+    m_dwDeferredFaults = 0;
     WatchLines();
     while (CanRun()) {
         BYTE byFirst = 0;
-        bool bData = waiter.Wait(lineWatch.GetWait(waiter), byFirst);
+        DWORD dwWait = lineWatch.GetWait(waiter);
+        bool bData = waiter.Wait(dwWait < hold.GetWaitLeft() ? dwWait : hold.GetWaitLeft(), byFirst);
         // Within one wake-up the lines go first, so that a handshake change
         // reaches the partner before the bytes sent after it.
         bool bReadable = false;
         bool bChanged = WatchLines(&bReadable);
         lineWatch.Note(waiter, bReadable, bChanged);
+        DWORD dwFaults = waiter.TakeFaultEvents() | m_dwDeferredFaults;
+        m_dwDeferredFaults = 0;
         if (bData)
-            RelayChunk(byFirst, chunk.data(), CHUNK_SIZE);
+            RelayChunk(byFirst, chunk.data(), CHUNK_SIZE, waiter, dwFaults, hold);
+        else if (dwFaults != 0 || m_bFaultsDeferred)
+            RelayFaults(waiter, dwFaults, hold);
+        hold.EndIfDue();
     }
     // A byte the last read took before it was ended is still relayed.
     BYTE byLast = 0;
     if (waiter.Stop(byLast))
-        RelayChunk(byLast, chunk.data(), CHUNK_SIZE);
+        RelayChunk(byLast, chunk.data(), CHUNK_SIZE, waiter, waiter.TakeFaultEvents(), hold);
     return 0;
 }
 
@@ -217,7 +231,8 @@ bool CLineRelay::WatchLine(DWORD dwOn, volatile int& nLast, void (CLineRelay::*p
     return true;
 }
 
-void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity)
+void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity, ZEV::CCommWaiter& waiter,
+                            DWORD dwFaults, CBreakHold& hold)
 {
     // Whatever else already waits in the driver goes in the same write.
     pChunk[0] = byFirst;
@@ -225,7 +240,59 @@ void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity)
     DWORD dwMore = Receive(dwCapacity - 1, pChunk + 1);
     if (dwMore != ZEV::INVALID_SIZE)
         dwSize += dwMore;
-    HandOver(pChunk, dwSize);
+    // The break's 0x00 reported in an earlier look comes first in this one.
+    if (m_bBreakByteDue && pChunk[0] == 0) {
+        ++pChunk;
+        --dwSize;
+    }
+    m_bBreakByteDue = false;
+    RelayLook(pChunk, dwSize, waiter.TakeLineErrors() | TakeLineErrors(), dwFaults, hold);
+}
+
+void CLineRelay::RelayFaults(ZEV::CCommWaiter& waiter, DWORD dwFaults, CBreakHold& hold)
+{
+    // A break or an error is reported a moment after it came, so bytes
+    // already queued came before it: they are read first (by the pending
+    // read, which keeps their order) and the event goes after them. Reading
+    // the queue also reads the error bits, where the driver has them.
+    DWORD dwQueued = GetQueuedSize();
+    if (dwQueued != 0 && dwQueued != ZEV::INVALID_SIZE && !m_bFaultsDeferred) {
+        m_dwDeferredFaults = dwFaults;
+        m_bFaultsDeferred = true;
+        return;
+    }
+    DWORD dwErrors = waiter.TakeLineErrors() | TakeLineErrors();
+    RelayLook(nullptr, 0, dwErrors, dwFaults, hold);
+}
+
+void CLineRelay::RelayLook(const BYTE* pData, DWORD dwSize, DWORD dwErrors, DWORD dwFaults, CBreakHold& hold)
+{
+    // The bytes before the break's 0x00 go first, then the break and the
+    // errors (they concern bytes already received), then the bytes after it.
+    m_bFaultsDeferred = false;
+    const std::vector<ELineEvent> events = LineEventsOf(ZEV::CommDriver().ReportsLineErrors(), dwErrors, dwFaults);
+    DWORD dwBefore = (dwErrors & CE_BREAK) != 0 ? FindBreakByte(pData, dwSize) : dwSize;
+    // A break without its 0x00 here: the byte is still to come, or is held
+    // by the pending 1-byte read, and comes first in the next look.
+    m_bBreakByteDue = (dwErrors & CE_BREAK) != 0 && dwBefore == dwSize;
+    RelayBytes(pData, dwBefore, hold);
+    for (ELineEvent eEvent : events) {
+        // The partner's device gets the break before the log shows it.
+        if (eEvent == LINE_BREAK && m_pPartner)
+            hold.Begin(m_pPartner);
+        PostEvent(WM_RELAY_EVENT, static_cast<BYTE>(eEvent));
+    }
+    if (dwBefore < dwSize)
+        RelayBytes(pData + dwBefore + 1, dwSize - dwBefore - 1, hold);
+}
+
+void CLineRelay::RelayBytes(const BYTE* pData, DWORD dwSize, CBreakHold& hold)
+{
+    if (dwSize == 0)
+        return;
+    // A byte after a break ends it.
+    hold.End();
+    HandOver(pData, dwSize);
 }
 
 void CLineRelay::HandOver(const BYTE* pData, DWORD dwSize)
@@ -295,6 +362,9 @@ BOOL CLineRelay::OnThreadMessage(UINT nMessage, WPARAM, LPARAM lParam)
         break;
     case WM_RELAY_DSR:
         m_pListener->OnDsrChanged(m_nIndex, lParam != 0);
+        break;
+    case WM_RELAY_EVENT:
+        m_pListener->OnLineEvent(m_nIndex, static_cast<ELineEvent>(lParam));
         break;
     case WM_RELAY_DATA: {
         BYTE byte = static_cast<BYTE>(lParam & 0xFF);

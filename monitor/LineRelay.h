@@ -4,10 +4,15 @@
 
 #include <deque>
 
+#include "monitor/BreakHold.h"
 #include "monitor/LineListener.h"
 #include "serial/MessageThread.h"
 #include "serial/SerialPort.h"
 #include "serial/WorkerThread.h"
+
+namespace ZEV {
+class CCommWaiter;
+}
 
 // Thread messages from a relay's receive thread to its own event thread
 // (wParam is always 0).
@@ -17,6 +22,7 @@ const UINT WM_RELAY_DATA = 0x8002; // lParam: the received byte
 // lParam: the number of received bytes (more than one) the receive thread
 // queued for the event thread, in order with the messages above.
 const UINT WM_RELAY_BLOCK = 0x8003;
+const UINT WM_RELAY_EVENT = 0x8004; // lParam: the ELineEvent
 
 // One side of the relaying pair. Its receive thread sleeps until the own
 // port has bytes or its lines change, hands every byte already received to
@@ -72,7 +78,11 @@ private:
     DWORD ReadModemStatus(bool* pbReadable = nullptr);
     bool WatchLines(bool* pbReadable = nullptr);
     bool WatchLine(DWORD dwOn, volatile int& nLast, void (CLineRelay::*pDrive)(bool), UINT nMessage);
-    void RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity);
+    void RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity, ZEV::CCommWaiter& waiter, DWORD dwFaults,
+                    CBreakHold& hold);
+    void RelayFaults(ZEV::CCommWaiter& waiter, DWORD dwFaults, CBreakHold& hold);
+    void RelayLook(const BYTE* pData, DWORD dwSize, DWORD dwErrors, DWORD dwFaults, CBreakHold& hold);
+    void RelayBytes(const BYTE* pData, DWORD dwSize, CBreakHold& hold);
     void HandOver(const BYTE* pData, DWORD dwSize);
     void ReportData(const BYTE* pData, DWORD dwSize);
     void TakeBlock(DWORD dwSize);
@@ -98,6 +108,12 @@ private:
     ZEV::CSyncSection m_lineLock;
     // The DTR output last set, sent again after every RTS change.
     volatile bool m_bDtrOn;
+    // Receive thread only: a break was reported before its 0x00 byte came.
+    bool m_bBreakByteDue;
+    // Receive thread only: breaks and errors put off until the bytes queued
+    // before them are read (once).
+    DWORD m_dwDeferredFaults;
+    bool m_bFaultsDeferred;
     // Set to end the receive thread's wait at once.
     HANDLE m_hWake;
     // Bytes announced by WM_RELAY_BLOCK and not yet reported, oldest first.

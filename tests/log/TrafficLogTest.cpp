@@ -183,6 +183,41 @@ TEST_F(TrafficLogTest, CtsChangeFlushesAndPostsTransitionRowThenColumnFollowsLin
     EXPECT_EQ(kOff, log.GetSignalColumn(0));
 }
 
+// Each event is a row of the port that saw it, between the bytes before and after it;
+// with the line rows hidden it adds nothing and leaves the block whole.
+TEST_F(TrafficLogTest, BreaksAndLineErrorsAreRowsOfTheirPortAmongItsBytes)
+{
+    const struct { ELineEvent eEvent; const char* pszText; } rows[] = {{LINE_BREAK, "BREAK"},
+        {LINE_FRAMING_ERROR, "Framing error"}, {LINE_PARITY_ERROR, "Parity error"},
+        {LINE_OVERRUN_ERROR, "Overrun error"}, {LINE_RECEIVE_OVERFLOW, "Receive overflow"},
+        {LINE_ERROR, "Line error"}};
+    OpenWithLinesOff();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszText);
+        host.ClearRows();
+        clock.Set(5000);
+        log.MakeTimeColumn();
+        Byte(1, 'a');
+        clock.Set(5007);
+        log.OnLineEvent(1, row.eEvent);
+        Byte(1, 'b');
+        AdvanceTo(5200);
+        ASSERT_EQ(3u, Right().size());
+        EXPECT_EQ(0u, Right()[0].find(kOff + "000000| 0000 : 61"));
+        EXPECT_EQ(kOff + "000007| " + row.pszText, Right()[1]);
+        EXPECT_EQ(kOff + "000007|", Left()[1]);
+        EXPECT_EQ(0u, Right()[2].find(kOff + "000000| 0000 : 62"));
+    }
+    host.ClearRows();
+    host.SetSetting(ZEV::INI_KEY_SIGNAL_MODE, 1);
+    Bytes(0, {'c', 'd'});
+    log.OnLineEvent(0, LINE_BREAK);
+    Byte(0, 'e');
+    AdvanceTo(5400);
+    ASSERT_EQ(1u, Left().size());
+    EXPECT_NE(std::string::npos, Left()[0].find("63 64 65"));
+}
+
 TEST_F(TrafficLogTest, DsrChangeRewritesOnlyTheHeader)
 {
     log.OnDsrChanged(1, true);

@@ -354,9 +354,10 @@ TEST_F(RelayTest, FloodsBothWaysAtOnceArriveWholeAndAreReportedByteByByteInOrder
 // What real drivers do, each as a personality of the simulated pair.
 TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
 {
-    const struct { const char* pszName; int nDriver; bool bDcbLeft; } rows[] = {{"plain", -1, false},
-        {"usbser", CSimPortPair::SIM_USBSER, false}, {"ch340", CSimPortPair::SIM_CH340, false},
-        {"ftdi", CSimPortPair::SIM_FTDI, false}, {"fAbortOnError and fNull left on", -1, true}};
+    const struct { const char* pszName; int nDriver; bool bDcbLeft; bool bBreak; } rows[] = {
+        {"plain", -1, false, false}, {"usbser", CSimPortPair::SIM_USBSER, false, false},
+        {"ch340", CSimPortPair::SIM_CH340, false, false}, {"ftdi", CSimPortPair::SIM_FTDI, false, false},
+        {"fAbortOnError and fNull left on", -1, true, false}, {"a break and errors", -1, false, true}};
     m_port1.m_bCtsFlow = m_port2.m_bCtsFlow = true;
     std::string strFlood;
     for (int i = 0; i < 6000; ++i)
@@ -385,6 +386,24 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
         }
         for (int nPort : {0, 1})
             EXPECT_TRUE(m_sim.WaitForDeviceBytes(nPort, strFlood.size(), WAIT) && m_sim.TakeDeviceBytes(nPort) == strFlood);
+        if (row.bBreak) {
+            // A break as Windows' drivers give it (EV_BREAK, CE_BREAK and a 0x00 among the bytes)
+            // reaches device 1 as a break between the bytes around it; errors are reported.
+            m_sim.DeviceSend(0, "ab");
+            m_sim.DeviceSendBreak(0);
+            m_sim.InjectLineError(0, CE_RXPARITY | CE_RXOVER);
+            m_sim.DeviceSend(0, "cd");
+            EXPECT_TRUE(m_sim.WaitForDeviceBytes(1, 4, WAIT) && m_sim.TakeDeviceBytes(1) == "abcd");
+            EXPECT_EQ(std::vector<size_t>{2}, m_sim.GetDeviceBreaks(1));
+            EXPECT_TRUE(m_sim.WaitUntil([&] { return !m_sim.IsPortBreakOn(1); }, WAIT));
+            const std::vector<std::string> strWanted = {"E0:0", "E0:2", "E0:4"};
+            EXPECT_TRUE(m_log.WaitFor([&] {
+                std::vector<std::string> seen = m_log.Of(0, 'E');
+                return std::all_of(strWanted.begin(), strWanted.end(),
+                                   [&](const std::string& s) { return std::count(seen.begin(), seen.end(), s) == 1; });
+            }, WAIT));
+            nReported += 4;
+        }
         std::vector<DWORD> delays;
         for (int i = 0; i < 10; ++i)
             delays.push_back(Elapsed([&] {

@@ -263,11 +263,34 @@ void CSimPortPair::SetFault(int nPort, ESimFault fault, bool bOn)
     m_changed.notify_all();
 }
 
-void CSimPortPair::InjectLineError(int nPort)
+void CSimPortPair::DeviceSendBreak(int nPort)
+{
+    // Flagged before the byte is queued: whoever reads the byte finds the error.
+    InjectLineError(nPort, CE_BREAK);
+    DeviceSend(nPort, "", 1);
+}
+
+std::vector<size_t> CSimPortPair::GetDeviceBreaks(int nPort) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Port(nPort).breaks;
+}
+
+bool CSimPortPair::IsPortBreakOn(int nPort) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Port(nPort).bPortBreak;
+}
+
+void CSimPortPair::InjectLineError(int nPort, DWORD dwErrors)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     TSimPort& port = Port(nPort);
-    port.dwErrors |= CE_FRAME;
+    port.dwErrors |= dwErrors;
+    if (dwErrors & (CE_FRAME | CE_RXPARITY | CE_OVERRUN))
+        NoteEvent(port, EV_ERR);
+    if (dwErrors & CE_BREAK)
+        NoteEvent(port, EV_BREAK);
     port.bAborting = port.dcb.fAbortOnError != 0;
     AbortOps(nPort & 1, port.bAborting, port.bAborting, false);
     m_changed.notify_all();
@@ -726,6 +749,28 @@ BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)
     }
     if (!pPort->bFaults[SIM_USBSER] || dwFunc == SETDTR || dwFunc == CLRDTR)
         pPort->bPortRts = pPort->bRtsAsked;
+    m_changed.notify_all();
+    return TRUE;
+}
+
+BOOL CSimPortPair::SetCommBreak(HANDLE hPort)
+{
+    CCall call(*this, hPort, SIM_ESCAPE);
+    if (call.pPort == nullptr)
+        return call.error.Set(ERROR_INVALID_HANDLE);
+    if (!call.pPort->bPortBreak)
+        call.pPort->breaks.push_back(call.pPort->strDeviceBytes.size());
+    call.pPort->bPortBreak = true;
+    m_changed.notify_all();
+    return TRUE;
+}
+
+BOOL CSimPortPair::ClearCommBreak(HANDLE hPort)
+{
+    CCall call(*this, hPort, SIM_ESCAPE);
+    if (call.pPort == nullptr)
+        return call.error.Set(ERROR_INVALID_HANDLE);
+    call.pPort->bPortBreak = false;
     m_changed.notify_all();
     return TRUE;
 }

@@ -50,7 +50,7 @@
 //   write with ERROR_OPERATION_ABORTED (PURGE_RXABORT a waiting read).
 // - WaitCommEvent waits for the events of the mask set by SetCommMask
 //   (EV_CTS, EV_DSR: the device's RTS or DTR changed; EV_RXCHAR: a byte
-//   arrived); events that came while nobody waited end the next wait at
+//   arrived; EV_BREAK, EV_ERR: see DeviceSendBreak, InjectLineError); events that came while nobody waited end the next wait at
 //   once. A new mask ends a waiting wait with no event. SIM_NO_LINE_EVENTS
 //   makes it fail with ERROR_NOT_SUPPORTED, as Wine does on a pty.
 // - A handle opened with FILE_FLAG_OVERLAPPED takes an OVERLAPPED on
@@ -148,7 +148,16 @@ public:
 
     // --- driver state ---
     void SetFault(int nPort, ESimFault fault, bool bOn);
-    void InjectLineError(int nPort);
+    // The port's receiver sees line errors (CE_FRAME, CE_RXPARITY, CE_OVERRUN:
+    // also EV_ERR; CE_RXOVER), kept for ClearCommError.
+    void InjectLineError(int nPort, DWORD dwErrors = CE_FRAME);
+    // The device sends a break, as a Windows driver receives it: a 0x00 byte
+    // (unless fNull), CE_BREAK and EV_BREAK.
+    void DeviceSendBreak(int nPort);
+    // Where the port's breaks (SetCommBreak) fell among the bytes its device
+    // got: the count of bytes before each; whether one is held now.
+    std::vector<size_t> GetDeviceBreaks(int nPort) const;
+    bool IsPortBreakOn(int nPort) const;
     DWORD GetClosedHandleCalls() const;
     // At most dwLimit bytes per WriteFile (0: every write writes nothing).
     void SetWriteLimit(int nPort, DWORD dwLimit);
@@ -187,6 +196,8 @@ public:
     BOOL WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped = nullptr) override;
     BOOL GetCommModemStatus(HANDLE hPort, DWORD* pStatus) override;
     BOOL EscapeCommFunction(HANDLE hPort, DWORD dwFunc) override;
+    BOOL SetCommBreak(HANDLE hPort) override;
+    BOOL ClearCommBreak(HANDLE hPort) override;
     BOOL ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead,
                   OVERLAPPED* pOverlapped = nullptr) override;
     BOOL WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten,
@@ -228,6 +239,8 @@ private:
         bool bPortRts = false;
         bool bPortDtr = false;
         bool bRtsAsked = false;
+        bool bPortBreak = false;
+        std::vector<size_t> breaks;
         DWORD dwErrors = 0;
         bool bAborting = false;
         bool bOverlapped = false;
