@@ -1,36 +1,32 @@
 #include "monitor/BreakHold.h"
 
-void CBreakHold::Begin(ZEV::CSerialPort* pPort)
+void CBreakHold::Begin()
 {
-    if (pPort != m_pPort)
-        End();
-    m_pPort = pPort;
+    // Two breaks without a byte between them are one break on the partner's line.
+    if (!m_bHeld)
+        m_writes.AddBreak(true);
+    m_bHeld = true;
     m_dwStart = ::GetTickCount();
-    pPort->SetBreak(true);
 }
 
 void CBreakHold::End()
 {
-    if (m_pPort == nullptr)
+    if (!m_bHeld)
         return;
-    DWORD dwLeast = m_pPort->GetTwoCharacterMs();
-    DWORD dwHeld = GetHeldMs();
-    if (dwHeld < dwLeast)
-        ::Sleep(dwLeast - dwHeld);
-    m_pPort->SetBreak(false);
-    m_pPort = nullptr;
+    m_writes.AddBreak(false);
+    m_bHeld = false;
 }
 
 void CBreakHold::EndIfDue()
 {
-    if (m_pPort != nullptr && GetHeldMs() >= BREAK_HOLD_LIMIT)
+    if (m_bHeld && ::GetTickCount() - m_dwStart >= BREAK_HOLD_LIMIT)
         End();
 }
 
 DWORD CBreakHold::GetWaitLeft() const
 {
-    if (m_pPort == nullptr)
+    if (!m_bHeld)
         return INFINITE;
-    DWORD dwHeld = GetHeldMs();
+    DWORD dwHeld = ::GetTickCount() - m_dwStart;
     return dwHeld < BREAK_HOLD_LIMIT ? BREAK_HOLD_LIMIT - dwHeld : 0;
 }

@@ -25,10 +25,11 @@ public:
     CCommWaiter(const CCommWaiter&) = delete;
     CCommWaiter& operator=(const CCommWaiter&) = delete;
 
-    // Waits at most dwTimeout ms. Answers whether a byte came (then in
-    // byFirst); other wake-ups (a line event, the stop event, the time-out)
+    // Waits at most dwTimeout ms, also for hOther (may be NULL: the caller's
+    // own pending write). Answers whether a byte came (then in byFirst);
+    // other wake-ups (a line event, hOther, the stop event, the time-out)
     // answer no.
-    bool Wait(DWORD dwTimeout, BYTE& byFirst);
+    bool Wait(DWORD dwTimeout, BYTE& byFirst, HANDLE hOther = NULL);
     // Whether the driver takes CTS and DSR event waits; known after the first Wait.
     bool HasLineEvents() const { return m_bLineEvents; }
     // EV_BREAK and EV_ERR the event wait brought since the last take.

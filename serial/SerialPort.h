@@ -93,12 +93,19 @@ public:
     DWORD GetTwoCharacterMs() const { return GetWriteMultiplier(); }
 
     HANDLE GetHandle() const { return m_hPort; }
+    // How long a write of dwSize bytes may take before the caller cancels
+    // it: the write time-out applied, plus a margin (INFINITE: none applied).
+    DWORD GetWriteWait(DWORD dwSize) const;
     DWORD GetChannelId() const { return m_dwChannelId; }
+
+protected:
+    // Marks the port closed without closing its handle: a thread stuck in a
+    // call on it may still need it. The handle is left to the process's end.
+    void ForsakeHandle() { m_hPort = INVALID_HANDLE_VALUE; }
 
 private:
     DWORD ApplySetting(HANDLE hPort);
     void NameChannel();
-    DWORD GetWriteWait(DWORD dwSize) const;
     DWORD GetWriteMultiplier() const;
     // ClearCommError that keeps the error bits for TakeLineErrors.
     BOOL ReadCommError(HANDLE hPort, COMSTAT* pStat);
