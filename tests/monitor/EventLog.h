@@ -15,7 +15,7 @@
 
 // Listener that writes every call down as a short text: "D0:41" (one byte
 // 0x41 on port index 0), "C1:1" (CTS of index 1 on), "S0:0" (DSR of index
-// 0 off), "E0:1" (line event 1, LINE_FRAMING_ERROR, on index 0). A data call that does not carry exactly one byte is written as
+// 0 off). A data call that does not carry exactly one byte is written as
 // "D0:size=N" so that it shows in any comparison.
 class CEventLog : public ILineListener
 {
@@ -38,6 +38,7 @@ public:
     }
     void OnCtsChanged(int nIndex, bool bState) override { Add('C', nIndex, Line('C', nIndex, bState)); }
     void OnDsrChanged(int nIndex, bool bState) override { Add('S', nIndex, Line('S', nIndex, bState)); }
+    // "E0:1": line event 1 (LINE_FRAMING_ERROR) on index 0.
     void OnLineEvent(int nIndex, ELineEvent eEvent) override
     {
         Add('E', nIndex, "E" + std::to_string(nIndex) + ":" + std::to_string(eEvent));

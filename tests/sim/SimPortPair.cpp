@@ -270,16 +270,12 @@ void CSimPortPair::DeviceSendBreak(int nPort)
     DeviceSend(nPort, "", 1);
 }
 
-std::vector<size_t> CSimPortPair::GetDeviceBreaks(int nPort) const
+std::vector<size_t> CSimPortPair::GetDeviceBreaks(int nPort, bool* pbOn) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (pbOn != nullptr)
+        *pbOn = Port(nPort).bPortBreak;
     return Port(nPort).breaks;
-}
-
-bool CSimPortPair::IsPortBreakOn(int nPort) const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return Port(nPort).bPortBreak;
 }
 
 void CSimPortPair::InjectLineError(int nPort, DWORD dwErrors)
@@ -753,24 +749,18 @@ BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)
     return TRUE;
 }
 
-BOOL CSimPortPair::SetCommBreak(HANDLE hPort)
-{
-    CCall call(*this, hPort, SIM_ESCAPE);
-    if (call.pPort == nullptr)
-        return call.error.Set(ERROR_INVALID_HANDLE);
-    if (!call.pPort->bPortBreak)
-        call.pPort->breaks.push_back(call.pPort->strDeviceBytes.size());
-    call.pPort->bPortBreak = true;
-    m_changed.notify_all();
-    return TRUE;
-}
+BOOL CSimPortPair::SetCommBreak(HANDLE hPort) { return SetBreak(hPort, true); }
 
-BOOL CSimPortPair::ClearCommBreak(HANDLE hPort)
+BOOL CSimPortPair::ClearCommBreak(HANDLE hPort) { return SetBreak(hPort, false); }
+
+BOOL CSimPortPair::SetBreak(HANDLE hPort, bool bOn)
 {
     CCall call(*this, hPort, SIM_ESCAPE);
     if (call.pPort == nullptr)
         return call.error.Set(ERROR_INVALID_HANDLE);
-    call.pPort->bPortBreak = false;
+    if (bOn && !call.pPort->bPortBreak)
+        call.pPort->breaks.push_back(call.pPort->strDeviceBytes.size());
+    call.pPort->bPortBreak = bOn;
     m_changed.notify_all();
     return TRUE;
 }

@@ -50,9 +50,10 @@
 //   write with ERROR_OPERATION_ABORTED (PURGE_RXABORT a waiting read).
 // - WaitCommEvent waits for the events of the mask set by SetCommMask
 //   (EV_CTS, EV_DSR: the device's RTS or DTR changed; EV_RXCHAR: a byte
-//   arrived; EV_BREAK, EV_ERR: see DeviceSendBreak, InjectLineError); events that came while nobody waited end the next wait at
-//   once. A new mask ends a waiting wait with no event. SIM_NO_LINE_EVENTS
-//   makes it fail with ERROR_NOT_SUPPORTED, as Wine does on a pty.
+//   arrived; EV_BREAK, EV_ERR: see DeviceSendBreak, InjectLineError);
+//   events that came while nobody waited end the next wait at once. A new
+//   mask ends a waiting wait with no event. SIM_NO_LINE_EVENTS makes it
+//   fail with ERROR_NOT_SUPPORTED, as Wine does on a pty.
 // - A handle opened with FILE_FLAG_OVERLAPPED takes an OVERLAPPED on
 //   ReadFile, WriteFile and WaitCommEvent: a call that cannot finish at once
 //   answers ERROR_IO_PENDING and finishes later, setting the OVERLAPPED's
@@ -148,16 +149,13 @@ public:
 
     // --- driver state ---
     void SetFault(int nPort, ESimFault fault, bool bOn);
-    // The port's receiver sees line errors (CE_FRAME, CE_RXPARITY, CE_OVERRUN:
-    // also EV_ERR; CE_RXOVER), kept for ClearCommError.
+    // Line errors for ClearCommError (CE_FRAME, CE_RXPARITY, CE_OVERRUN also EV_ERR).
     void InjectLineError(int nPort, DWORD dwErrors = CE_FRAME);
-    // The device sends a break, as a Windows driver receives it: a 0x00 byte
-    // (unless fNull), CE_BREAK and EV_BREAK.
+    // A break as Windows' drivers get it: 0x00 (unless fNull), CE_BREAK, EV_BREAK.
     void DeviceSendBreak(int nPort);
     // Where the port's breaks (SetCommBreak) fell among the bytes its device
-    // got: the count of bytes before each; whether one is held now.
-    std::vector<size_t> GetDeviceBreaks(int nPort) const;
-    bool IsPortBreakOn(int nPort) const;
+    // got: the count of bytes before each; in pbOn whether one is held now.
+    std::vector<size_t> GetDeviceBreaks(int nPort, bool* pbOn = nullptr) const;
     DWORD GetClosedHandleCalls() const;
     // At most dwLimit bytes per WriteFile (0: every write writes nothing).
     void SetWriteLimit(int nPort, DWORD dwLimit);
@@ -278,6 +276,7 @@ private:
     void Complete(TPendingOp& op, DWORD dwError, DWORD dwCount);
     void AbortOps(int nPort, bool bReads, bool bWrites, bool bWaits);
     void NoteEvent(TSimPort& port, DWORD dwEvent);
+    BOOL SetBreak(HANDLE hPort, bool bOn);
     DWORD TakeReadable(TSimPort& port, BYTE* pBuffer, DWORD dwSize);
     void ClockLoop();
 
