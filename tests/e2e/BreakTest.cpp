@@ -46,8 +46,7 @@ TEST_F(BreakTest, BreaksReachTheOtherDeviceInPlaceAndBreaksAndErrorsAreRowsOfThe
     HWND hMain = StartAndOpen();
     ASSERT_NE(nullptr, hMain);
     ASSERT_TRUE(WaitRows(hMain, START_ROWS));
-    // A held break goes through the device's SetCommBreak; an error, or a break with a
-    // framing error, is counted on the cable.
+    // A held break is the device's SetCommBreak; an error, or a break and one, is counted on the cable.
     const struct { const char* pszName; bool bHeld; ECount eCount; int nCounts; std::vector<std::string> rows; } cases[] = {
         {"break between two bursts", true, BRK, 0, {"41 42 ", "BREAK", "43 44 "}},
         {"framing error", false, FRAME, 1, {"41 42 ", "Line error", "43 44 "}},
