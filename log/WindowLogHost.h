@@ -17,6 +17,10 @@ class CSerialPort;
 //     KillTimer(IDT_FLUSH); log.FlushPending();
 // on the window thread.
 const UINT_PTR IDT_FLUSH = 1;
+// Posted to the main window when another thread wants the flush timer:
+// Windows lets only the window's own thread set its timers. The handler
+// must run SetTimer(IDT_FLUSH, wParam) (wParam: the delay in ms).
+const UINT WM_ARM_FLUSH = WM_APP + 2;
 
 // What the log host reaches in the main window; nothing here is owned.
 struct TLogWindows

@@ -49,6 +49,7 @@ public:
     }
     BOOL CancelIoEx(HANDLE h, OVERLAPPED* pOv) override { return ::CancelIoEx(h, pOv); }
     BOOL CloseHandle(HANDLE h) override { return ::CloseHandle(h); }
+    BOOL SetupComm(HANDLE h, DWORD dwIn, DWORD dwOut) override { return ::SetupComm(h, dwIn, dwOut); }
     bool HasPromptLineEvents() override { return !m_bWine; }
 
 private:
