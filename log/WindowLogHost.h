@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "log/LogHost.h"
@@ -28,7 +29,7 @@ struct TLogWindows
     CWnd* pMainWnd = nullptr;                        // owner of the flush timer
     CLogListBox* pView[2] = {nullptr, nullptr};      // 1000 (port1), 1001 (port2)
     CWnd* pHeader[2] = {nullptr, nullptr};           // 1007, 1008
-    const volatile bool* pbMonitor = nullptr;        // the monitoring switch
+    const std::atomic<bool>* pbMonitor = nullptr;    // the monitoring switch
     const ZEV::CSerialPort* pPort[2] = {nullptr, nullptr};  // give the port names
 };
 

@@ -7,7 +7,7 @@
 class CLinePoller::CPollThread : public ZEV::IThreadRunner
 {
 public:
-    explicit CPollThread(const std::function<bool()>& fnReadLines) : m_fnReadLines(fnReadLines)
+    explicit CPollThread(const std::function<ELineRead()>& fnReadLines) : m_fnReadLines(fnReadLines)
     {
         m_thread.SetRunner(this);
     }
@@ -21,19 +21,30 @@ public:
         // 1 ms sleeps only while a poller runs: a raised timer costs the
         // whole machine power.
         bool bFine = ::timeBeginPeriod(LINE_POLL_PERIOD) == TIMERR_NOERROR;
+        DWORD dwLastChange = ::GetTickCount();
         while (CanRun())
-            ::Sleep(m_fnReadLines() ? LINE_POLL_PERIOD : LINE_POLL_UNREADABLE);
+            ::Sleep(GetPeriod(m_fnReadLines(), dwLastChange));
         if (bFine)
             ::timeEndPeriod(LINE_POLL_PERIOD);
         return 0;
     }
 
 private:
-    std::function<bool()> m_fnReadLines;
+    static DWORD GetPeriod(ELineRead eRead, DWORD& dwLastChange)
+    {
+        if (eRead == LINES_UNREADABLE)
+            return LINE_POLL_UNREADABLE;
+        DWORD dwNow = ::GetTickCount();
+        if (eRead == LINES_CHANGED)
+            dwLastChange = dwNow;
+        return dwNow - dwLastChange < LINE_QUIET_AFTER ? LINE_POLL_PERIOD : LINE_POLL_QUIET;
+    }
+
+    std::function<ELineRead()> m_fnReadLines;
     ZEV::CWorkerThread m_thread;
 };
 
-CLinePoller::CLinePoller(std::function<bool()> fnReadLines)
+CLinePoller::CLinePoller(std::function<ELineRead()> fnReadLines)
     : m_fnReadLines(std::move(fnReadLines)), m_pThread(nullptr), m_bAsked(false)
 {
 }

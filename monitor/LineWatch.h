@@ -13,7 +13,7 @@ class CLineWatch
 {
 public:
     // fnReadLines as for CLinePoller; what it uses must outlive this object.
-    explicit CLineWatch(std::function<bool()> fnReadLines)
+    explicit CLineWatch(std::function<ELineRead()> fnReadLines)
         : m_bReadable(false), m_nMissed(0), m_poller(std::move(fnReadLines))
     {
     }

@@ -1,5 +1,7 @@
 #include "serial/CommDriver.h"
 
+#include <atomic>
+
 namespace ZEV {
 
 ICommDriver::~ICommDriver() {}
@@ -64,7 +66,7 @@ CWin32CommDriver& Win32Driver()
 
 // Read on every device call from several threads; written only by tests
 // between runs, hence no lock.
-ICommDriver* volatile s_pDriver = nullptr;
+std::atomic<ICommDriver*> s_pDriver(nullptr);
 
 } // namespace
 
