@@ -68,6 +68,8 @@
 //   SetCommState (RTS_CONTROL_ENABLE / DTR_CONTROL_ENABLE raise them,
 //   *_DISABLE drops them, handshake modes leave them). CloseHandle leaves
 //   them as they are, so a test sees whether the code dropped them itself.
+// - SetCommState fails with ERROR_INVALID_PARAMETER when XonChar equals
+//   XoffChar, as Windows' does.
 // - As under Wine, CancelIoEx does not end a WaitCommEvent. fNull drops 0x00
 //   bytes; after InjectLineError with fAbortOnError, I/O fails until
 //   ClearCommError. SIM_USBSER: no CTS events, RTS reaches the device only with
@@ -107,6 +109,7 @@ public:
         SIM_WRITE_FAILS,       // WriteFile: ERROR_GEN_FAILURE
         SIM_QUEUE_UNREADABLE,  // ClearCommError: ERROR_GEN_FAILURE
         SIM_NO_LINE_EVENTS,    // WaitCommEvent for EV_CTS/EV_DSR: ERROR_NOT_SUPPORTED
+        SIM_STATUS_HANGS,      // GetCommModemStatus: does not return while set (a bad driver)
         SIM_USBSER,            // driver personalities (see above)
         SIM_CH340,
         SIM_FTDI,
@@ -159,6 +162,8 @@ public:
     DWORD GetClosedHandleCalls() const;
     // At most dwLimit bytes per WriteFile (0: every write writes nothing).
     void SetWriteLimit(int nPort, DWORD dwLimit);
+    // At most dwLimit bytes per ReadFile: a flood takes one read per byte.
+    void SetReadLimit(int nPort, DWORD dwLimit);
     // What GetCommState reports before any SetCommState, and after it.
     void SetDriverDcb(int nPort, const DCB& dcb);
     void SetDriverTimeouts(int nPort, const COMMTIMEOUTS& timeouts);
@@ -229,6 +234,7 @@ private:
         std::string strName;
         bool bFaults[SIM_FAULT_COUNT] = {};
         DWORD dwWriteLimit = 0xFFFFFFFF;
+        DWORD dwReadLimit = 0xFFFFFFFF;
         HANDLE hOpen = NULL;
         std::deque<BYTE> rxQueue;
         std::string strDeviceBytes;
@@ -239,6 +245,7 @@ private:
         bool bRtsAsked = false;
         bool bPortBreak = false;
         std::vector<size_t> breaks;
+        bool bRtsLagged = false;
         DWORD dwErrors = 0;
         bool bAborting = false;
         bool bOverlapped = false;
