@@ -1,5 +1,7 @@
 #include "serial/CommDriver.h"
 
+#include <atomic>
+
 namespace ZEV {
 
 ICommDriver::~ICommDriver() {}
@@ -35,6 +37,8 @@ public:
     }
     BOOL GetCommModemStatus(HANDLE h, DWORD* p) override { return ::GetCommModemStatus(h, p); }
     BOOL EscapeCommFunction(HANDLE h, DWORD dw) override { return ::EscapeCommFunction(h, dw); }
+    BOOL SetCommBreak(HANDLE h) override { return ::SetCommBreak(h); }
+    BOOL ClearCommBreak(HANDLE h) override { return ::ClearCommBreak(h); }
     BOOL ReadFile(HANDLE h, void* p, DWORD n, DWORD* pRead, OVERLAPPED* pOv) override
     {
         return ::ReadFile(h, p, n, pRead, pOv);
@@ -49,7 +53,9 @@ public:
     }
     BOOL CancelIoEx(HANDLE h, OVERLAPPED* pOv) override { return ::CancelIoEx(h, pOv); }
     BOOL CloseHandle(HANDLE h) override { return ::CloseHandle(h); }
+    BOOL SetupComm(HANDLE h, DWORD dwIn, DWORD dwOut) override { return ::SetupComm(h, dwIn, dwOut); }
     bool HasPromptLineEvents() override { return !m_bWine; }
+    bool ReportsLineErrors() override { return !m_bWine; }
 
 private:
     const bool m_bWine = RunsUnderWine();
@@ -63,7 +69,7 @@ CWin32CommDriver& Win32Driver()
 
 // Read on every device call from several threads; written only by tests
 // between runs, hence no lock.
-ICommDriver* volatile s_pDriver = nullptr;
+std::atomic<ICommDriver*> s_pDriver(nullptr);
 
 } // namespace
 

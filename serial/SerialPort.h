@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "serial/CommChannel.h"
@@ -82,27 +83,46 @@ public:
     // DSR input on; no when the modem status cannot be read.
     BOOL IsDsrOn();
 
+    // Holds the transmit line in a break (bOn) or lets it go again; a
+    // closed port is not touched.
+    BOOL SetBreak(bool bOn);
+    // The error bits (CE_BREAK, CE_FRAME, ...) the driver reported to this
+    // port's calls since the last take; no report of them is dropped.
+    DWORD TakeLineErrors() { return m_dwLineErrors.exchange(0); }
+    // Two character times at the port's settings, in ms, rounded up.
+    DWORD GetTwoCharacterMs() const { return GetWriteMultiplier(); }
+
     HANDLE GetHandle() const { return m_hPort; }
+    // How long a write of dwSize bytes may take before the caller cancels
+    // it: the write time-out applied, plus a margin (INFINITE: none applied).
+    DWORD GetWriteWait(DWORD dwSize) const;
     DWORD GetChannelId() const { return m_dwChannelId; }
+
+protected:
+    // Marks the port closed without closing its handle: a thread stuck in a
+    // call on it may still need it. The handle is left to the process's end.
+    void ForsakeHandle() { m_hPort = INVALID_HANDLE_VALUE; }
 
 private:
     DWORD ApplySetting(HANDLE hPort);
     void NameChannel();
-    DWORD GetWriteWait(DWORD dwSize) const;
     DWORD GetWriteMultiplier() const;
+    // ClearCommError that keeps the error bits for TakeLineErrors.
+    BOOL ReadCommError(HANDLE hPort, COMSTAT* pStat);
     COverlappedIo::EEnd Write(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort, DWORD dwWait,
                               HANDLE hStop);
 
     std::string m_strChannelName;
     DWORD m_dwChannelId;
     // Read by the partner's receive thread while this port may be closing.
-    HANDLE volatile m_hPort;
+    std::atomic<HANDLE> m_hPort;
     std::string m_strPortName;
     DWORD m_dwBaudRate;
     BYTE m_nByteSize;
     DWORD m_dwParity;
     DWORD m_dwStopBits;
-    volatile bool m_bLinked;
+    std::atomic<bool> m_bLinked;
+    std::atomic<DWORD> m_dwLineErrors;
     // The time-outs last written to the driver; they bound the waits.
     COMMTIMEOUTS m_timeouts;
     COverlappedIo m_readIo;

@@ -105,6 +105,8 @@ public:
     // The device's own outputs (SETRTS, CLRDTR, ...) and the inputs it reads (MS_CTS_ON, ...).
     bool DriveLine(DWORD dwFunction) { return EscapeCommFunction(m_hPort, dwFunction) != FALSE; }
     DWORD ReadLines() const;
+    // Holds the device's transmit line in a break, or lets it go.
+    bool HoldBreak(bool bOn) { return (bOn ? SetCommBreak(m_hPort) : ClearCommBreak(m_hPort)) != FALSE; }
 
 private:
     HANDLE m_hPort;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "monitor/LineRelay.h"
+#include "monitor/RelayQueue.h"
 #include "tests/monitor/EventLog.h"
 #include "tests/sim/SimPortPair.h"
 
@@ -131,18 +132,17 @@ TEST_F(RelayTest, CtsFlowHoldsAChunkForOneWriteTimeoutThenGoesOn)
     EXPECT_EQ(0u, dcb.fOutX);
     EXPECT_EQ(0u, dcb.fInX);
 
-    // Device 2 keeps its RTS low, so port2 may not send.
+    // Device 2 keeps its RTS low, so port2 may not send: the bytes are
+    // reported at once, and the held write gives up after one write time-out
+    // (1000 ms + 3 ms per byte), not one per byte.
     DWORD dwStart = GetTickCount();
     m_sim.DeviceSend(0, "\x10\x20");
-    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') >= 1; }, WAIT));
-    DWORD dwFirst = GetTickCount() - dwStart;
     ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') == 2; }, WAIT));
-    DWORD dwBoth = GetTickCount() - dwStart;
-
-    // The chunk's one write gives up after 1000 ms + 3 ms per byte; only
-    // then are its bytes reported, not one time-out per byte.
-    EXPECT_GE(dwFirst, 900u);
-    EXPECT_LT(dwBoth, 1800u);
+    EXPECT_LT(GetTickCount() - dwStart, 500u);
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_port1.GetBytesGivenUp() == 2; }, WAIT));
+    DWORD dwGivenUp = GetTickCount() - dwStart;
+    EXPECT_GE(dwGivenUp, 900u);
+    EXPECT_LT(dwGivenUp, 1800u);
     EXPECT_EQ((std::vector<std::string>{"D0:10", "D0:20"}), m_log.Of(0, 'D'));
     EXPECT_EQ("", m_sim.GetDeviceBytes(1));
 
@@ -267,8 +267,8 @@ TEST_F(RelayTest, PrimingSetsOutputsFromThePartnersInputsInOrderAndReportsNothin
     EXPECT_TRUE(bCts1);
     EXPECT_FALSE(bCts2);
     EXPECT_EQ((std::vector<std::string>{"status 2", "escape 1 SETDTR", "status 1", "escape 2 CLRDTR", "status 1",
-                                        "status 2", "escape 1 CLRRTS", "escape 1 SETDTR", "escape 2 SETRTS",
-                                        "escape 2 CLRDTR"}),
+                                        "status 2", "escape 1 CLRRTS", "escape 1 SETDTR", "escape 1 SETDTR",
+                                        "escape 2 SETRTS", "escape 2 CLRDTR", "escape 2 CLRDTR"}),
               calls);
     EXPECT_TRUE(m_sim.GetPortDtr(0));
     EXPECT_FALSE(m_sim.GetPortDtr(1));
@@ -351,12 +351,56 @@ TEST_F(RelayTest, FloodsBothWaysAtOnceArriveWholeAndAreReportedByteByByteInOrder
     }
 }
 
+TEST_F(RelayTest, AFloodIntoAStalledEventThreadIsReportedWholeInOrder)
+{
+    OpenBoth();
+    m_log.Hold(true);
+    // One read per byte: more reads than Windows lets messages wait in a
+    // queue (the event thread keeps that limit under Wine too).
+    m_sim.SetReadLimit(0, 1);
+    std::string strSent;
+    for (int i = 0; i < 2 * (ZEV::POSTED_MESSAGE_LIMIT + 500); ++i)
+        strSent.push_back(static_cast<char>(i * 7 + i / 256));
+    m_sim.DeviceSend(0, strSent);
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(1, strSent.size(), 60000));
+    m_log.Hold(false);
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') == strSent.size(); }, WAIT));
+    std::vector<std::string> reported = m_log.Of(0, 'D');
+    for (size_t i = 0; i < strSent.size(); ++i) {
+        char text[8];
+        snprintf(text, sizeof(text), "D0:%02X", static_cast<BYTE>(strSent[i]));
+        ASSERT_EQ(text, reported[i]) << "byte " << i;
+    }
+    EXPECT_EQ(0u, m_log.Count(0, 'L'));
+    EXPECT_GT(m_log.m_qwLastTime.load(), 1700000000000000ull) << "stamped with the UTC time";
+}
+
+TEST(RelayQueueTest, WhatPassesTheBoundIsCountedOnceAtItsPlace)
+{
+    CRelayQueue queue(4, 8);
+    CEventLog log;
+    const BYTE bytes[] = {0x61, 0x62, 0x63, 0x64, 0x65};
+    EXPECT_TRUE(queue.AddData(bytes, 2, 100)) << "turns non-empty: wake";
+    EXPECT_FALSE(queue.AddEntry(RELAY_CTS, 1, 100));
+    EXPECT_FALSE(queue.AddData(bytes + 2, 3, 200)) << "past 4 bytes: given up";
+    EXPECT_FALSE(queue.AddEntry(RELAY_DSR, 1, 300)) << "behind the gap: joins its count";
+    queue.OnWakeRefused();
+    EXPECT_TRUE(queue.Rewake());
+    queue.Deliver(0, &log);
+    EXPECT_EQ((std::vector<std::string>{"D0:61", "D0:62", "C0:1", "L0:3/1"}), log.Of(0));
+    EXPECT_EQ(200u, log.m_qwLastTime.load());
+    EXPECT_TRUE(queue.AddData(bytes + 4, 1, 400)) << "taken: room again";
+    queue.Deliver(0, &log);
+    EXPECT_EQ("D0:65", log.Of(0).back());
+}
+
 // What real drivers do, each as a personality of the simulated pair.
 TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
 {
-    const struct { const char* pszName; int nDriver; bool bDcbLeft; } rows[] = {{"plain", -1, false},
-        {"usbser", CSimPortPair::SIM_USBSER, false}, {"ch340", CSimPortPair::SIM_CH340, false},
-        {"ftdi", CSimPortPair::SIM_FTDI, false}, {"fAbortOnError and fNull left on", -1, true}};
+    const struct { const char* pszName; int nDriver; bool bDcbLeft; bool bBreak; } rows[] = {
+        {"plain", -1, false, false}, {"usbser", CSimPortPair::SIM_USBSER, false, false},
+        {"ch340", CSimPortPair::SIM_CH340, false, false}, {"ftdi", CSimPortPair::SIM_FTDI, false, false},
+        {"fAbortOnError, fNull, equal XON/XOFF and odd limits left", -1, true, false}, {"a break and errors", -1, false, true}};
     m_port1.m_bCtsFlow = m_port2.m_bCtsFlow = true;
     std::string strFlood;
     for (int i = 0; i < 6000; ++i)
@@ -370,8 +414,13 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
                                nFault == row.nDriver || nFault == CSimPortPair::SIM_REUSE_HANDLES);
             DCB dcb = m_sim.GetDcb(nPort);
             dcb.fAbortOnError = dcb.fNull = row.bDcbLeft;
+            if (row.bDcbLeft) {
+                dcb.XonChar = dcb.XoffChar = 0;
+                dcb.XonLim = dcb.XoffLim = 0xFFFF;
+            }
             m_sim.SetDriverDcb(nPort, dcb);
             m_sim.SetDeviceRts(nPort, true);
+            m_sim.SetDeviceDtr(nPort, false);
         }
         OpenBoth();
         // As the program does once both ports are open: a line found before the partner
@@ -385,6 +434,22 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
         }
         for (int nPort : {0, 1})
             EXPECT_TRUE(m_sim.WaitForDeviceBytes(nPort, strFlood.size(), WAIT) && m_sim.TakeDeviceBytes(nPort) == strFlood);
+        if (row.bBreak) {
+            // A break as Windows' drivers give it (EV_BREAK, CE_BREAK, a 0x00) reaches device 1 in place.
+            m_sim.DeviceSend(0, "ab");
+            m_sim.DeviceSendBreak(0);
+            m_sim.InjectLineError(0, CE_RXPARITY | CE_RXOVER);
+            m_sim.DeviceSend(0, "cd");
+            EXPECT_TRUE(m_sim.WaitForDeviceBytes(1, 4, WAIT) && m_sim.TakeDeviceBytes(1) == "abcd");
+            bool bOn = true;   // one break, after "ab", and over
+            EXPECT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetDeviceBreaks(1, &bOn) == std::vector<size_t>{2} && !bOn; }, WAIT));
+            const std::vector<std::string> strWanted = {"E0:0", "E0:2", "E0:4"};   // break, parity, overflow
+            EXPECT_TRUE(m_log.WaitFor([&] {
+                std::vector<std::string> seen = m_log.Of(0, 'E');
+                return seen.size() >= 3 && std::vector<std::string>(seen.end() - 3, seen.end()) == strWanted;
+            }, WAIT));
+            nReported += 4;
+        }
         std::vector<DWORD> delays;
         for (int i = 0; i < 10; ++i)
             delays.push_back(Elapsed([&] {
@@ -404,6 +469,14 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
         m_sim.DeviceSend(0, strHeld);
         nReported += strFlood.size() + strHeld.size();
         EXPECT_LT(Elapsed([&] { m_log.WaitFor([&] { return m_log.Count(0, 'D') == nReported; }, WAIT); }), 3000u);
+        // Behind that held write this port's lines still reach the partner
+        // and its bytes are still read and reported.
+        m_sim.SetDeviceDtr(0, true);
+        EXPECT_LT(Elapsed([&] { m_sim.WaitUntil([&] { return m_sim.GetPortDtr(1); }, WAIT); }), 200u) << "held write";
+        m_sim.DeviceSend(0, strFlood.substr(0, 3000));
+        nReported += 3000;
+        EXPECT_LT(Elapsed([&] { m_log.WaitFor([&] { return m_log.Count(0, 'D') == nReported; }, WAIT); }), 500u);
+        EXPECT_EQ(0u, m_sim.GetQueuedCount(0));
         nReported += 2;
         m_sim.DeviceSend(0, "s");
         Sleep(100);
@@ -414,8 +487,13 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
         EXPECT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetDeviceBytes(1).find('Z') != std::string::npos; }, WAIT));
         std::string strGot = m_sim.TakeDeviceBytes(1);
         EXPECT_EQ(strHeld.substr(0, strGot.size() - 1) + "Z", strGot);
-        EXPECT_LT(Elapsed([&] { m_port1.Close(); }), 50u) << "idle stop";
-        EXPECT_LT(Elapsed([&] { m_port2.Close(); }), 50u) << "idle stop";
+        {
+            // From the wake to its end the receive thread makes one pass.
+            CCallRecorder passes(m_sim, m_port1.GetReceiveThreadId());
+            EXPECT_LT(Elapsed([&] { m_port1.Close(); }), 50u) << "idle stop";
+            EXPECT_LT(Elapsed([&] { m_port2.Close(); }), 50u) << "idle stop";
+            EXPECT_LE(passes.Calls().size(), 1u) << "status reads after the stop";
+        }
     }
     EXPECT_EQ(0u, m_sim.GetClosedHandleCalls());
 }
@@ -500,6 +578,28 @@ TEST_F(RelayLifetimeTest, TheSurvivorOfAPairKeepsReportingAfterItsPartnerIsDestr
     EXPECT_EQ(std::vector<std::string>{"D0:5A"}, m_log.Of(0, 'D'));
     EXPECT_TRUE(m_pPort1->IsReceiving());
     EXPECT_EQ(0u, m_sim.GetCallCount(CSimPortPair::SIM_WRITE));
+}
+
+TEST_F(RelayLifetimeTest, AReceiveThreadStuckInTheDriverIsAbandonedNotTerminatedAndThePortIsNotReused)
+{
+    ASSERT_TRUE(m_pPort1->Open());
+    HANDLE hThread = OpenThread(SYNCHRONIZE, FALSE, m_pPort1->GetReceiveThreadId());
+    ASSERT_TRUE(hThread != NULL);
+    m_sim.ResetCallCounts();
+    m_sim.SetFault(0, CSimPortPair::SIM_STATUS_HANGS, true);
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetCallCount(CSimPortPair::SIM_MODEM_STATUS, 0) > 0; }, WAIT));
+
+    DWORD dwStart = GetTickCount();
+    m_pPort1->Close();
+    EXPECT_LT(GetTickCount() - dwStart, ZEV::THREAD_STOP_LIMIT + 2000);
+    EXPECT_TRUE(m_pPort1->IsUnusable());
+    EXPECT_FALSE(m_pPort1->Open());
+    EXPECT_TRUE(m_sim.IsPortOpen(0)) << "the handle stays for the call still in it";
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(hThread, 0)) << "never terminated";
+
+    m_sim.SetFault(0, CSimPortPair::SIM_STATUS_HANGS, false);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, WAIT)) << "ends by itself once the call returns";
+    CloseHandle(hThread);
 }
 
 TEST_F(RelayLifetimeTest, TheReceiveThreadRunsExactlyWhileThePortIsOpen)

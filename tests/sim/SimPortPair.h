@@ -50,9 +50,10 @@
 //   write with ERROR_OPERATION_ABORTED (PURGE_RXABORT a waiting read).
 // - WaitCommEvent waits for the events of the mask set by SetCommMask
 //   (EV_CTS, EV_DSR: the device's RTS or DTR changed; EV_RXCHAR: a byte
-//   arrived); events that came while nobody waited end the next wait at
-//   once. A new mask ends a waiting wait with no event. SIM_NO_LINE_EVENTS
-//   makes it fail with ERROR_NOT_SUPPORTED, as Wine does on a pty.
+//   arrived; EV_BREAK, EV_ERR: see DeviceSendBreak, InjectLineError);
+//   events that came while nobody waited end the next wait at once. A new
+//   mask ends a waiting wait with no event. SIM_NO_LINE_EVENTS makes it
+//   fail with ERROR_NOT_SUPPORTED, as Wine does on a pty.
 // - A handle opened with FILE_FLAG_OVERLAPPED takes an OVERLAPPED on
 //   ReadFile, WriteFile and WaitCommEvent: a call that cannot finish at once
 //   answers ERROR_IO_PENDING and finishes later, setting the OVERLAPPED's
@@ -67,6 +68,8 @@
 //   SetCommState (RTS_CONTROL_ENABLE / DTR_CONTROL_ENABLE raise them,
 //   *_DISABLE drops them, handshake modes leave them). CloseHandle leaves
 //   them as they are, so a test sees whether the code dropped them itself.
+// - SetCommState fails with ERROR_INVALID_PARAMETER when XonChar equals
+//   XoffChar, as Windows' does.
 // - As under Wine, CancelIoEx does not end a WaitCommEvent. fNull drops 0x00
 //   bytes; after InjectLineError with fAbortOnError, I/O fails until
 //   ClearCommError. SIM_USBSER: no CTS events, RTS reaches the device only with
@@ -106,6 +109,7 @@ public:
         SIM_WRITE_FAILS,       // WriteFile: ERROR_GEN_FAILURE
         SIM_QUEUE_UNREADABLE,  // ClearCommError: ERROR_GEN_FAILURE
         SIM_NO_LINE_EVENTS,    // WaitCommEvent for EV_CTS/EV_DSR: ERROR_NOT_SUPPORTED
+        SIM_STATUS_HANGS,      // GetCommModemStatus: does not return while set (a bad driver)
         SIM_USBSER,            // driver personalities (see above)
         SIM_CH340,
         SIM_FTDI,
@@ -148,10 +152,18 @@ public:
 
     // --- driver state ---
     void SetFault(int nPort, ESimFault fault, bool bOn);
-    void InjectLineError(int nPort);
+    // Line errors for ClearCommError (CE_FRAME, CE_RXPARITY, CE_OVERRUN also EV_ERR).
+    void InjectLineError(int nPort, DWORD dwErrors = CE_FRAME);
+    // A break as Windows' drivers get it: 0x00 (unless fNull), CE_BREAK, EV_BREAK.
+    void DeviceSendBreak(int nPort);
+    // Where the port's breaks (SetCommBreak) fell among the bytes its device
+    // got: the count of bytes before each; in pbOn whether one is held now.
+    std::vector<size_t> GetDeviceBreaks(int nPort, bool* pbOn = nullptr) const;
     DWORD GetClosedHandleCalls() const;
     // At most dwLimit bytes per WriteFile (0: every write writes nothing).
     void SetWriteLimit(int nPort, DWORD dwLimit);
+    // At most dwLimit bytes per ReadFile: a flood takes one read per byte.
+    void SetReadLimit(int nPort, DWORD dwLimit);
     // What GetCommState reports before any SetCommState, and after it.
     void SetDriverDcb(int nPort, const DCB& dcb);
     void SetDriverTimeouts(int nPort, const COMMTIMEOUTS& timeouts);
@@ -187,6 +199,8 @@ public:
     BOOL WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped = nullptr) override;
     BOOL GetCommModemStatus(HANDLE hPort, DWORD* pStatus) override;
     BOOL EscapeCommFunction(HANDLE hPort, DWORD dwFunc) override;
+    BOOL SetCommBreak(HANDLE hPort) override;
+    BOOL ClearCommBreak(HANDLE hPort) override;
     BOOL ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead,
                   OVERLAPPED* pOverlapped = nullptr) override;
     BOOL WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten,
@@ -220,6 +234,7 @@ private:
         std::string strName;
         bool bFaults[SIM_FAULT_COUNT] = {};
         DWORD dwWriteLimit = 0xFFFFFFFF;
+        DWORD dwReadLimit = 0xFFFFFFFF;
         HANDLE hOpen = NULL;
         std::deque<BYTE> rxQueue;
         std::string strDeviceBytes;
@@ -228,6 +243,9 @@ private:
         bool bPortRts = false;
         bool bPortDtr = false;
         bool bRtsAsked = false;
+        bool bPortBreak = false;
+        std::vector<size_t> breaks;
+        bool bRtsLagged = false;
         DWORD dwErrors = 0;
         bool bAborting = false;
         bool bOverlapped = false;
@@ -265,6 +283,7 @@ private:
     void Complete(TPendingOp& op, DWORD dwError, DWORD dwCount);
     void AbortOps(int nPort, bool bReads, bool bWrites, bool bWaits);
     void NoteEvent(TSimPort& port, DWORD dwEvent);
+    BOOL SetBreak(HANDLE hPort, bool bOn);
     DWORD TakeReadable(TSimPort& port, BYTE* pBuffer, DWORD dwSize);
     void ClockLoop();
 
