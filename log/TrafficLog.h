@@ -43,10 +43,17 @@ public:
     // none); a block still pending is written out first when a sink leaves,
     // so that it holds every byte received before.
     void SetRowSink(ILogRowSink* pSink);
+    // From the next call on, every call of the relays also goes to pFeed
+    // (nullptr: to none), in the order taken here, before the views' rows:
+    // data, times and events while monitoring, line changes always.
+    void SetCaptureFeed(ILineListener* pFeed);
 
     void OnLineData(int nIndex, DWORD dwSize, const BYTE* pData) override;
     void OnCtsChanged(int nIndex, bool bState) override;
     void OnDsrChanged(int nIndex, bool bState) override;
+    void OnLineTime(int nIndex, ULONGLONG qwMicros) override;
+    void OnLineEvent(int nIndex, ELineEvent eEvent) override;
+    void OnLineLost(int nIndex, DWORD dwBytes, DWORD dwLineChanges) override;
 
     // The flush timer expired (the window has stopped it): writes the pending
     // block out once its last byte is 100 ms old, else arms the timer for the
@@ -91,6 +98,7 @@ private:
 
     ILogHost* m_pHost;
     ILogRowSink* m_pSink;
+    ILineListener* m_pFeed;
     ZEV::CSyncSection m_lock;
     TLogItem m_pending;
     DWORD m_dwLastTick;
