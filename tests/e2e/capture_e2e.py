@@ -3,7 +3,7 @@
 talk through it while the slave raises RTS for each reply; a second run appends a section.
 usage (inside with_ports.sh): capture_e2e.py BUILD TAPLINAR_EXE TAPCTL_EXE
 """
-import os, re, subprocess, sys, tempfile, unittest
+import os, re, shutil, subprocess, sys, tempfile, unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path += [os.path.join(ROOT, "bench", "relay"), os.path.join(ROOT, "tests", "monitor", "host")]
@@ -32,6 +32,7 @@ class CaptureTest(unittest.TestCase):
     def test_modbus_exchange_line_changes_and_appended_section_as_tshark_reads_them(self):
         ports = os.path.dirname(os.environ["TAPLINAR_NULL_MODEM"])
         path = os.path.join(tempfile.mkdtemp(prefix="taplinar-capture-"), "modbus.pcapng")
+        self.addCleanup(shutil.rmtree, os.path.dirname(path))
         program = program_rig.Program(BUILD, EXE, CTL, [])
         ini = program_rig.ini_text().replace("speed=8", "speed=1")   # 9600 bit/s
         record = ["/record", "Z:" + path.replace("/", "\\")]
