@@ -34,7 +34,7 @@ class CaptureTest(unittest.TestCase):
         path = os.path.join(tempfile.mkdtemp(prefix="taplinar-capture-"), "modbus.pcapng")
         self.addCleanup(shutil.rmtree, os.path.dirname(path))
         program = program_rig.Program(BUILD, EXE, CTL, [])
-        ini = program_rig.ini_text().replace("speed=8", "speed=1")   # 9600 bit/s
+        ini = program_rig.ini_text().replace("speed=8", "speed=0")   # 4800 bit/s: a 7.3 ms frame gap
         record = ["/record", "Z:" + path.replace("/", "\\")]
         for run in (1, 2):
             self.assertTrue(program.start(ini, record), "run %d: the ports did not open" % run)

@@ -12,28 +12,41 @@
 
 namespace {
 
-const char CAPTURE_UNIX[] = "/tmp/taplinar-capture-test.pcapng";
-const char CAPTURE_WINDOWS[] = "Z:\\tmp\\taplinar-capture-test.pcapng";
+// Z: is the Unix root under Wine; the process id keeps parallel runs apart.
+const std::string CAPTURE_NAME = "taplinar-capture-test-" + std::to_string(::GetCurrentProcessId()) + ".pcapng";
+const std::string CAPTURE_UNIX = "/tmp/" + CAPTURE_NAME;
+const std::string CAPTURE_WINDOWS = "Z:\\tmp\\" + CAPTURE_NAME;
 const ULONGLONG T0 = 1700000000000000ULL;   // 2023-11-14 22:13:20 UTC
 
 // "interface,type,length,seconds,cts,rts,bytes" for every packet.
 std::vector<std::string> ReadWithTshark()
 {
-    std::string strCommand = std::string("/bin/sh -c \"tshark -r ") + CAPTURE_UNIX +
+    std::string strCommand = "/bin/sh -c \"tshark -r " + CAPTURE_UNIX +
                              " -T fields -E separator=, -e frame.interface_id -e rtacser.eventtype -e frame.len"
                              " -e frame.time_epoch -e rtacser.cts -e rtacser.rts -e data.data > " + CAPTURE_UNIX +
-                             ".txt 2>/dev/null\"";
+                             ".tmp 2>/dev/null; mv " + CAPTURE_UNIX + ".tmp " + CAPTURE_UNIX + ".txt\"";
+    const std::string strRows = CAPTURE_WINDOWS + ".txt";
+    ::DeleteFileA(strRows.c_str());
     STARTUPINFOA si = {sizeof si};
     PROCESS_INFORMATION pi = {};
     if (!::CreateProcessA(nullptr, &strCommand[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return {"tshark did not start"};
-    ::WaitForSingleObject(pi.hProcess, 60000);
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
-    std::ifstream file(std::string(CAPTURE_WINDOWS) + ".txt");
+    // Wine does not wait for a Unix process: its output is renamed into place whole.
+    for (DWORD dwStart = ::GetTickCount(); ::GetFileAttributesA(strRows.c_str()) == INVALID_FILE_ATTRIBUTES;) {
+        if (::GetTickCount() - dwStart > 60000)
+            return {"tshark gave no answer"};
+        ::Sleep(50);
+    }
     std::vector<std::string> rows;
-    for (std::string strLine; std::getline(file, strLine);)
-        rows.push_back(strLine);
+    {
+        std::ifstream file(strRows);
+        for (std::string strLine; std::getline(file, strLine);)
+            rows.push_back(strLine);
+    }
+    ::DeleteFileA(strRows.c_str());
+    ::DeleteFileA(CAPTURE_WINDOWS.c_str());
     return rows;
 }
 
@@ -46,7 +59,7 @@ TEST(CaptureRecorderTest, BlocksEndWhereTheLineOrTheOtherPortSaysAndEveryEventIs
     const std::string strPorts[2] = {"COM7", "COM8"};
     {
         CCaptureRecorder recorder(NULL, 0, 0, "Taplinar test", strPorts);
-        ASSERT_TRUE(recorder.Start(CAPTURE_WINDOWS, false));
+        ASSERT_TRUE(recorder.Start(CAPTURE_WINDOWS.c_str(), false));
         log.SetCaptureFeed(&recorder);
         const std::string strLong(CCaptureStream::MAX_PACKET_BYTES + 1, 'L');
         auto Data = [&](int nPort, ULONGLONG qwMicros, const std::string& strBytes) {
@@ -67,12 +80,12 @@ TEST(CaptureRecorderTest, BlocksEndWhereTheLineOrTheOtherPortSaysAndEveryEventIs
         log.SetCaptureFeed(nullptr);
     }
     const std::vector<std::string> expected = {
-        "0,0x01,14,1700000000.000000000,0,0,6162",
+        "0,0x01,15,1700000000.000000000,0,0,616263",
         "0,0x01,13,1700000000.003500000,0,0,64",
         "1,0x02,13,1700000000.003600000,0,0,78",
         "1,0x00,12,1700000000.004000000,1,0,",
         "0,0x00,12,1700000000.004000000,0,1,",
-        "0,0x09,12,1700000000.004000000,0,1,",
+        "0,0x09,12,1700000000.003500000,0,1,",   // at port1's own last time
         "1,0x05,20,1700000000.004000000,1,0,0000000300000001",
         "0,0x01,65548,1700000000.005000000,0,1,",   // 64 KiB of "L", the rest in the next
         "0,0x01,13,1700000000.005000000,0,1,4c",
