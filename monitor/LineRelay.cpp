@@ -1,20 +1,29 @@
 #include "monitor/LineRelay.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "monitor/LineWatch.h"
 #include "serial/CommDriver.h"
 #include "serial/CommWaiter.h"
+#include "support/Tick.h"
 
 namespace {
 
-// Bounded stop of the threads, as everywhere in the program: 300 polls of 50 ms.
-const DWORD STOP_TIMEOUT = 15000;
-// Most bytes taken from the driver and written to the partner at once.
+// Most bytes taken from the driver at once.
 const DWORD CHUNK_SIZE = 4096;
 // How long a pending 1-byte read waits for its byte before the driver ends
 // it empty and it is armed again.
 const DWORD READ_WAIT = 200;
+// What may wait for the event thread: far more than a log takes in the
+// time a window is held up, little for the machine.
+const size_t REPORT_BYTE_LIMIT = 8 * 1024 * 1024;
+const size_t REPORT_ENTRY_LIMIT = 512 * 1024;
+// Bytes that may queue behind a write held by flow control: 6.8 s at
+// 9600 bit/s, beyond what a device's handshake normally holds.
+const size_t WRITE_QUEUE_LIMIT = 64 * 1024;
+// How long a stop of the own port lets its last bytes go out to the partner.
+const DWORD LAST_WRITE_LIMIT = 2000;
 
 } // namespace
 
@@ -26,6 +35,10 @@ CLineRelay::CLineRelay()
     , m_nLastDsr(-1)
     , m_bDtrOn(false)
     , m_hWake(CreateEventA(NULL, TRUE, FALSE, NULL))
+    , m_hWriteAbort(CreateEventA(NULL, TRUE, FALSE, NULL))
+    , m_queue(REPORT_BYTE_LIMIT, REPORT_ENTRY_LIMIT)
+    , m_writes(WRITE_QUEUE_LIMIT)
+    , m_bUnusable(false)
     , m_bCtsFlow(false)
 {
 }
@@ -38,12 +51,20 @@ CLineRelay::~CLineRelay()
         m_pPartner->ForgetPartner(this);
     if (m_eventThread.IsAlive()) {
         m_eventThread.PostMessage(WM_QUIT, 0, 0);
-        m_eventThread.Stop(STOP_TIMEOUT);
+        m_eventThread.Stop(ZEV::THREAD_STOP_LIMIT);
     }
-    // The receive thread must not wait on the event once it is gone.
-    StopReceiving();
+    if (m_hWriteAbort != NULL)
+        SetEvent(m_hWriteAbort);
+    // An abandoned receive thread keeps what it may still use: the events
+    // and the port's handle.
+    if (!StopReceiving()) {
+        GiveUpPort();
+        return;
+    }
     if (m_hWake != NULL)
         CloseHandle(m_hWake);
+    if (m_hWriteAbort != NULL)
+        CloseHandle(m_hWriteAbort);
     // The port part then closes the port with DTR and RTS dropped.
 }
 
@@ -51,23 +72,33 @@ void CLineRelay::StartReceiving()
 {
     if (m_hWake != NULL)
         ResetEvent(m_hWake);
+    if (m_hWriteAbort != NULL)
+        ResetEvent(m_hWriteAbort);
     m_receiveThread.Start(THREAD_PRIORITY_TIME_CRITICAL);
 }
 
-void CLineRelay::StopReceiving()
+// The flag is cleared before the wake-up, so the wait that wakes is the
+// thread's last: it never spins at its priority while the stopper, perhaps
+// on the same CPU, waits for its turn. Answers no when the thread had to
+// be abandoned.
+bool CLineRelay::StopReceiving()
 {
+    m_receiveThread.RequestStop();
     if (m_hWake != NULL)
         SetEvent(m_hWake);
-    m_receiveThread.Stop(STOP_TIMEOUT);
+    return m_receiveThread.Stop(ZEV::THREAD_STOP_LIMIT) != FALSE;
 }
 
-// Answers whether the receive thread ran (and is now stopped); it cannot
-// stop itself.
-bool CLineRelay::PauseReceiving()
+// Answers whether the receive thread ran (and is now stopped or abandoned);
+// it cannot stop itself.
+bool CLineRelay::PauseReceiving(bool bAbortWrites)
 {
     if (!m_receiveThread.IsAlive() || GetCurrentThreadId() == m_receiveThread.GetThreadId())
         return false;
-    StopReceiving();
+    if (bAbortWrites && m_hWriteAbort != NULL)
+        SetEvent(m_hWriteAbort);
+    if (!StopReceiving())
+        GiveUpPort();
     return true;
 }
 
@@ -77,6 +108,15 @@ void CLineRelay::ResumeReceiving()
         StartReceiving();
 }
 
+// The receive thread is stuck in a driver call: the handle stays open for
+// it and the port is not used again. The port settings dialog then tells
+// the user it cannot be opened, as for a port that is gone.
+void CLineRelay::GiveUpPort()
+{
+    m_bUnusable = true;
+    ForsakeHandle();
+}
+
 void CLineRelay::ForgetPartner(CLineRelay* pPartner)
 {
     if (m_pPartner != pPartner)
@@ -84,7 +124,7 @@ void CLineRelay::ForgetPartner(CLineRelay* pPartner)
     // The pointer is read on every pass, so the loop is paused while it is
     // cleared; afterwards this side relays into nothing, as into a closed
     // partner, and still reports.
-    bool bPaused = PauseReceiving();
+    bool bPaused = PauseReceiving(true);
     m_pPartner = nullptr;
     if (bPaused)
         ResumeReceiving();
@@ -104,23 +144,44 @@ void CLineRelay::Attach(int nIndex, ILineListener* pListener, CLineRelay* pPartn
 
 BOOL CLineRelay::Open()
 {
-    if (!CSerialPort::Open())
+    if (!OpenPort())
         return FALSE;
-    StartReceiving();
+    StartRelaying();
     return TRUE;
+}
+
+BOOL CLineRelay::OpenPort()
+{
+    if (m_bUnusable)
+        return FALSE;
+    return CSerialPort::Open();
+}
+
+void CLineRelay::StartRelaying()
+{
+    if (IsOpen() && !m_receiveThread.IsAlive())
+        StartReceiving();
 }
 
 void CLineRelay::Close()
 {
     // The receive thread goes first: polling a port that is already closed
     // reads its lines as off, which would drop the partner's outputs and
-    // report changes that never happened.
-    if (GetCurrentThreadId() != m_receiveThread.GetThreadId())
-        StopReceiving();
-    // So does the partner's: it writes into this port and drives its lines,
-    // and Windows gives a closed handle's value to the next object opened.
+    // report changes that never happened. Its last bytes still go out to
+    // the partner.
+    if (GetCurrentThreadId() != m_receiveThread.GetThreadId() && m_receiveThread.IsAlive() && !StopReceiving()) {
+        GiveUpPort();
+        return;
+    }
+    // So does the partner's, its writes into this port given up: Windows
+    // gives a closed handle's value to the next object opened.
     CLineRelay* pPartner = m_pPartner;
-    bool bPaused = pPartner != nullptr && pPartner->PauseReceiving();
+    bool bPaused = pPartner != nullptr && pPartner->PauseReceiving(true);
+    if (bPaused && pPartner->IsUnusable()) {
+        // Its thread may still be in a call on this port's handle.
+        ForsakeHandle();
+        return;
+    }
     CSerialPort::Close();
     m_bDtrOn = false;
     if (bPaused)
@@ -164,7 +225,10 @@ DWORD CLineRelay::RelayLoop()
     WatchLines();
     while (CanRun()) {
         BYTE byFirst = 0;
-        bool bData = waiter.Wait(lineWatch.GetWait(waiter), byFirst);
+        DWORD dwWait = lineWatch.GetWait(waiter);
+        if (m_writes.GetEvent() != NULL)
+            dwWait = std::min(dwWait, m_writes.GetTimeLeft());
+        bool bData = waiter.Wait(dwWait, byFirst, m_writes.GetEvent());
         // Within one wake-up the lines go first, so that a handshake change
         // reaches the partner before the bytes sent after it.
         bool bReadable = false;
@@ -172,11 +236,16 @@ DWORD CLineRelay::RelayLoop()
         lineWatch.Note(waiter, bReadable, bChanged);
         if (bData)
             RelayChunk(byFirst, chunk.data(), CHUNK_SIZE);
+        m_writes.Take();
+        WritePartner();
+        if (m_queue.Rewake())
+            WakeEventThread();
     }
     // A byte the last read took before it was ended is still relayed.
     BYTE byLast = 0;
     if (waiter.Stop(byLast))
         RelayChunk(byLast, chunk.data(), CHUNK_SIZE);
+    FinishWrites();
     return 0;
 }
 
@@ -199,12 +268,12 @@ bool CLineRelay::WatchLines(bool* pbReadable)
     // is mirrored and reported once.
     ZEV::CSyncLock lock(m_lineLock);
     DWORD dwStatus = ReadModemStatus(pbReadable);
-    bool bCts = WatchLine(dwStatus & MS_CTS_ON, m_nLastCts, &CLineRelay::SetRts, WM_RELAY_CTS);
-    bool bDsr = WatchLine(dwStatus & MS_DSR_ON, m_nLastDsr, &CLineRelay::SetDtr, WM_RELAY_DSR);
+    bool bCts = WatchLine(dwStatus & MS_CTS_ON, m_nLastCts, &CLineRelay::SetRts, RELAY_CTS);
+    bool bDsr = WatchLine(dwStatus & MS_DSR_ON, m_nLastDsr, &CLineRelay::SetDtr, RELAY_DSR);
     return bCts || bDsr;
 }
 
-bool CLineRelay::WatchLine(DWORD dwOn, volatile int& nLast, void (CLineRelay::*pDrive)(bool), UINT nMessage)
+bool CLineRelay::WatchLine(DWORD dwOn, std::atomic<int>& nLast, void (CLineRelay::*pDrive)(bool), ERelayEntry eKind)
 {
     int nState = dwOn != 0 ? 1 : 0;
     if (nState == nLast)
@@ -213,98 +282,77 @@ bool CLineRelay::WatchLine(DWORD dwOn, volatile int& nLast, void (CLineRelay::*p
     if (m_pPartner)
         (m_pPartner->*pDrive)(nState != 0);
     nLast = nState;
-    PostEvent(nMessage, static_cast<BYTE>(nState));
+    Report(eKind, static_cast<DWORD>(nState));
     return true;
 }
 
 void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity)
 {
+    // The time the first byte woke the thread stamps the whole chunk.
+    ULONGLONG qwMicros = ZEV::GetUtcMicros();
     // Whatever else already waits in the driver goes in the same write.
     pChunk[0] = byFirst;
     DWORD dwSize = 1;
     DWORD dwMore = Receive(dwCapacity - 1, pChunk + 1);
     if (dwMore != ZEV::INVALID_SIZE)
         dwSize += dwMore;
-    HandOver(pChunk, dwSize);
+    m_writes.Add(pChunk, dwSize);
+    WritePartner();
+    // Every byte is reported, whatever the partner makes of it.
+    if (m_eventThread.IsAlive() && m_queue.AddData(pChunk, dwSize, qwMicros))
+        WakeEventThread();
 }
 
-void CLineRelay::HandOver(const BYTE* pData, DWORD dwSize)
+void CLineRelay::WritePartner()
 {
-    // One write and one write time-out for the whole chunk, ended at once by
-    // a stop. What a closed, failing or held-back partner leaves unsent is
-    // dropped, never sent again; every byte is reported either way.
-    if (m_pPartner)
-        m_pPartner->SendUntil(dwSize, pData, m_hWake);
-    ReportData(pData, dwSize);
+    CLineRelay* pPartner = m_pPartner;
+    if (pPartner == nullptr)
+        m_writes.Abort();
+    else
+        m_writes.Start(*pPartner);
 }
 
-void CLineRelay::ReportData(const BYTE* pData, DWORD dwSize)
+// After the loop: what was read is still written, unless the partner closes
+// or the program stops meanwhile; bounded, as every stop.
+void CLineRelay::FinishWrites()
 {
-    if (dwSize == 1) {
-        PostEvent(WM_RELAY_DATA, pData[0]);
-        return;
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        DWORD dwSpent = GetTickCount() - dwStart;
+        if (dwSpent >= LAST_WRITE_LIMIT || WaitForSingleObject(m_hWriteAbort, 0) == WAIT_OBJECT_0) {
+            m_writes.Abort();
+            return;
+        }
+        m_writes.Take();
+        WritePartner();
+        if (m_writes.IsEmpty())
+            return;
+        HANDLE hWrite = m_writes.GetEvent();
+        if (hWrite == NULL)
+            continue;
+        HANDLE handles[2] = {hWrite, m_hWriteAbort};
+        WaitForMultipleObjects(2, handles, FALSE, std::min(m_writes.GetTimeLeft(), LAST_WRITE_LIMIT - dwSpent));
     }
-    if (!m_eventThread.IsAlive())
-        return;
-    // One message per chunk: the bytes wait in m_received, in order with
-    // the line messages posted before and after.
-    {
-        ZEV::CSyncLock lock(m_receivedLock);
-        m_received.insert(m_received.end(), pData, pData + dwSize);
-    }
-    if (m_eventThread.PostMessage(WM_RELAY_BLOCK, 0, static_cast<LPARAM>(dwSize)))
-        return;
-    ZEV::CSyncLock lock(m_receivedLock);
-    m_received.erase(m_received.end() - dwSize, m_received.end());
 }
 
-void CLineRelay::TakeBlock(DWORD dwSize)
+void CLineRelay::Report(ERelayEntry eKind, DWORD dwValue)
 {
-    std::vector<BYTE> bytes;
-    {
-        ZEV::CSyncLock lock(m_receivedLock);
-        if (dwSize > m_received.size())
-            dwSize = static_cast<DWORD>(m_received.size());
-        bytes.assign(m_received.begin(), m_received.begin() + dwSize);
-        m_received.erase(m_received.begin(), m_received.begin() + dwSize);
-    }
-    if (!m_pListener)
-        return;
-    for (BYTE byte : bytes)
-        m_pListener->OnLineData(m_nIndex, 1, &byte);
+    if (m_eventThread.IsAlive() && m_queue.AddEntry(eKind, dwValue, ZEV::GetUtcMicros()))
+        WakeEventThread();
 }
 
-void CLineRelay::PostEvent(UINT nMessage, BYTE nValue)
+// A refused wake-up (a full queue) is asked for again after the next wait.
+void CLineRelay::WakeEventThread()
 {
-    if (m_eventThread.IsAlive())
-        m_eventThread.PostMessage(nMessage, 0, nValue);
+    if (!m_eventThread.PostMessage(WM_RELAY_QUEUE, 0, 0))
+        m_queue.OnWakeRefused();
 }
 
-BOOL CLineRelay::OnThreadMessage(UINT nMessage, WPARAM, LPARAM lParam)
+BOOL CLineRelay::OnThreadMessage(UINT nMessage, WPARAM, LPARAM)
 {
-    // Queued bytes are taken even without a listener, so that none pile up.
-    if (nMessage == WM_RELAY_BLOCK) {
-        TakeBlock(static_cast<DWORD>(lParam));
-        return TRUE;
-    }
-    if (!m_pListener)
-        return TRUE;
-    switch (nMessage) {
-    case WM_RELAY_CTS:
-        m_pListener->OnCtsChanged(m_nIndex, lParam != 0);
-        break;
-    case WM_RELAY_DSR:
-        m_pListener->OnDsrChanged(m_nIndex, lParam != 0);
-        break;
-    case WM_RELAY_DATA: {
-        BYTE byte = static_cast<BYTE>(lParam & 0xFF);
-        m_pListener->OnLineData(m_nIndex, 1, &byte);
-        break;
-    }
-
-    default:
-        break;
-    }
+    // Entries are taken even without a listener, so that none pile up.
+    if (nMessage == WM_RELAY_QUEUE)
+        m_queue.Deliver(m_nIndex, m_pListener);
     return TRUE;
 }
 
@@ -320,7 +368,12 @@ void CLineRelay::SetRts(bool bOn)
         return;
     ZEV::ICommDriver& driver = ZEV::CommDriver();
     driver.EscapeCommFunction(hPort, bOn ? SETRTS : CLRRTS);
-    driver.EscapeCommFunction(hPort, m_bDtrOn ? SETDTR : CLRDTR);
+    // usbser.sys passes RTS to the device only with a DTR request, and on
+    // Windows 8.1 and later the first such request may still carry the RTS
+    // value from before the change; the second carries the new one.
+    DWORD dwDtr = m_bDtrOn ? SETDTR : CLRDTR;
+    driver.EscapeCommFunction(hPort, dwDtr);
+    driver.EscapeCommFunction(hPort, dwDtr);
 }
 
 void CLineRelay::SetDtr(bool bOn)

@@ -2,28 +2,26 @@
 
 #include <windows.h>
 
-#include <deque>
+#include <atomic>
 
 #include "monitor/LineListener.h"
+#include "monitor/RelayQueue.h"
 #include "serial/MessageThread.h"
 #include "serial/SerialPort.h"
 #include "serial/WorkerThread.h"
+#include "serial/WriteQueue.h"
 
-// Thread messages from a relay's receive thread to its own event thread
-// (wParam is always 0).
-const UINT WM_RELAY_CTS = 0x8000;  // lParam: new CTS state, 0 or 1
-const UINT WM_RELAY_DSR = 0x8001;  // lParam: new DSR state, 0 or 1
-const UINT WM_RELAY_DATA = 0x8002; // lParam: the received byte
-// lParam: the number of received bytes (more than one) the receive thread
-// queued for the event thread, in order with the messages above.
-const UINT WM_RELAY_BLOCK = 0x8003;
+// The thread message that wakes a relay's event thread: its queue has
+// entries (wParam and lParam 0). Posted once per turn to non-empty.
+const UINT WM_RELAY_QUEUE = 0x8003;
 
 // One side of the relaying pair. Its receive thread sleeps until the own
-// port has bytes or its lines change, hands every byte already received to
-// the partner port in one write and mirrors the own CTS/DSR inputs onto the
-// partner's RTS/DTR outputs; its event thread turns what the receive thread
-// saw into listener calls, one per byte, so that logging never holds up the
-// relay.
+// port has bytes or its lines change, or its write to the partner ends; it
+// hands every byte already received to the partner port, queued behind any
+// write still held by flow control, and mirrors the own CTS/DSR inputs onto
+// the partner's RTS/DTR outputs. What it saw goes, stamped with the time it
+// was read, through one ordered queue to the event thread, which turns it
+// into listener calls, so that logging never holds up the relay.
 class CLineRelay : public ZEV::CSerialPort,
                    public ZEV::IThreadRunner,
                    public ZEV::IThreadListener
@@ -35,20 +33,23 @@ public:
     // Binds index, listener and partner and starts the event thread.
     void Attach(int nIndex, ILineListener* pListener, CLineRelay* pPartner);
 
+    // Opens the port and starts relaying.
     BOOL Open() override;
+    // Opens the port without relaying yet: bytes wait in the driver until
+    // StartRelaying (see OpenPair).
+    BOOL OpenPort();
+    void StartRelaying();
     void Close() override;
     BOOL OnCommSetting(HANDLE hPort, DCB* pDcb, COMMTIMEOUTS* pTimeouts) override;
 
     // Receive thread body: each wake-up looks at CTS, then DSR, then relays
-    // what arrived.
+    // what arrived and moves the writes to the partner on.
     DWORD RelayLoop();
 
     // Own CTS input, read now; a failed read counts as off (IsDsrOn is the
     // port's own).
     bool IsCtsOn();
     // Own modem outputs; failures are ignored, a closed port is not touched.
-    // An RTS change sends DTR again as it is: usbser.sys passes the lines to
-    // the device only with a DTR request, and the driver cannot be told.
     void SetRts(bool bOn);
     void SetDtr(bool bOn);
 
@@ -59,6 +60,12 @@ public:
     bool IsReporting() const { return m_eventThread.IsAlive(); }
     DWORD GetReceiveThreadId() const { return m_receiveThread.GetThreadId(); }
     DWORD GetEventThreadId() const { return m_eventThread.GetThreadId(); }
+    // A receive thread outlived its stop (stuck in a driver call): the port
+    // stays as it is and cannot be opened again.
+    bool IsUnusable() const { return m_bUnusable; }
+    // Received bytes the partner did not take: held past the write
+    // time-out, or past the queue's bound behind such a write.
+    DWORD GetBytesGivenUp() const { return m_writes.GetGivenUp(); }
 
     // IThreadRunner
     DWORD Run() override;
@@ -71,17 +78,18 @@ public:
 private:
     DWORD ReadModemStatus(bool* pbReadable = nullptr);
     bool WatchLines(bool* pbReadable = nullptr);
-    bool WatchLine(DWORD dwOn, volatile int& nLast, void (CLineRelay::*pDrive)(bool), UINT nMessage);
+    bool WatchLine(DWORD dwOn, std::atomic<int>& nLast, void (CLineRelay::*pDrive)(bool), ERelayEntry eKind);
     void RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity);
-    void HandOver(const BYTE* pData, DWORD dwSize);
-    void ReportData(const BYTE* pData, DWORD dwSize);
-    void TakeBlock(DWORD dwSize);
-    void PostEvent(UINT nMessage, BYTE nValue);
+    void WritePartner();
+    void FinishWrites();
+    void Report(ERelayEntry eKind, DWORD dwValue);
+    void WakeEventThread();
     void ForgetPartner(CLineRelay* pPartner);
     void StartReceiving();
-    void StopReceiving();
-    bool PauseReceiving();
+    bool StopReceiving();
+    bool PauseReceiving(bool bAbortWrites);
     void ResumeReceiving();
+    void GiveUpPort();
 
     CLineRelay(const CLineRelay&) = delete;
     CLineRelay& operator=(const CLineRelay&) = delete;
@@ -93,16 +101,22 @@ private:
     int m_nIndex;
     // Written by the receive thread and its line poller under m_lineLock;
     // read by others once they settled.
-    volatile int m_nLastCts;
-    volatile int m_nLastDsr;
+    std::atomic<int> m_nLastCts;
+    std::atomic<int> m_nLastDsr;
     ZEV::CSyncSection m_lineLock;
     // The DTR output last set, sent again after every RTS change.
-    volatile bool m_bDtrOn;
+    std::atomic<bool> m_bDtrOn;
     // Set to end the receive thread's wait at once.
     HANDLE m_hWake;
-    // Bytes announced by WM_RELAY_BLOCK and not yet reported, oldest first.
-    std::deque<BYTE> m_received;
-    ZEV::CSyncSection m_receivedLock;
+    // Set to end the receive thread's writes to the partner at once: the
+    // partner closes or the program stops. A stop of the own port alone
+    // leaves them to finish, so the last bytes read still go out.
+    HANDLE m_hWriteAbort;
+    // From the receive thread (and line poller) to the event thread.
+    CRelayQueue m_queue;
+    // Receive thread only: bytes on their way to the partner.
+    ZEV::CWriteQueue m_writes;
+    std::atomic<bool> m_bUnusable;
 
 public:
     // Hardware output flow control by CTS; the port settings dialog sets it

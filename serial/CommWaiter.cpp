@@ -173,17 +173,19 @@ bool CCommWaiter::Stop(BYTE& byLast)
     return true;
 }
 
-bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst)
+bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst, HANDLE hOther)
 {
     ArmRead();
     ArmLineWait();
     m_bLineTaken = false;
-    HANDLE handles[3];
+    HANDLE handles[4];
     DWORD nCount = 0;
     if (m_bReadPending)
         handles[nCount++] = m_read.GetEvent();
     if (m_bLinePending)
         handles[nCount++] = m_line.GetEvent();
+    if (hOther != NULL)
+        handles[nCount++] = hOther;
     if (m_hStop != NULL)
         handles[nCount++] = m_hStop;
     if (m_bHold && GetHoldLeft() < dwTimeout)

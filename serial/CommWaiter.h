@@ -24,10 +24,11 @@ public:
     CCommWaiter(const CCommWaiter&) = delete;
     CCommWaiter& operator=(const CCommWaiter&) = delete;
 
-    // Waits at most dwTimeout ms. Answers whether a byte came (then in
-    // byFirst); other wake-ups (a line event, the stop event, the time-out)
+    // Waits at most dwTimeout ms, also for hOther (may be NULL: the caller's
+    // own pending write). Answers whether a byte came (then in byFirst);
+    // other wake-ups (a line event, hOther, the stop event, the time-out)
     // answer no.
-    bool Wait(DWORD dwTimeout, BYTE& byFirst);
+    bool Wait(DWORD dwTimeout, BYTE& byFirst, HANDLE hOther = NULL);
     // Whether the driver takes line-event waits; known after the first Wait.
     bool HasLineEvents() const { return m_bLineEvents; }
     // Whether a line event was taken by the last Wait, or has come since.

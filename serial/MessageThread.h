@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "serial/ThreadRunner.h"
 #include "serial/WorkerThread.h"
 
@@ -31,13 +33,21 @@ private:
     CMessageThread* m_pOwner;
 };
 
+// Most messages Windows lets wait in one thread's queue; a post beyond them
+// fails with ERROR_NOT_ENOUGH_QUOTA.
+const LONG POSTED_MESSAGE_LIMIT = 10000;
+
 // A thread whose body is a message loop that hands each posted thread
-// message to a listener. It ends on WM_QUIT: posted by its owner before
-// Stop, or posted by itself when the listener answers no.
+// message to a listener. It ends on WM_QUIT (posted by its owner, or by
+// itself when the listener answers no) or on Stop, which reaches it even
+// when its queue is full.
+//
+// PostMessage keeps Windows' limit of queued messages itself, so that a
+// design that posts too much fails under Wine as it would on Windows.
 class CMessageThread : public IThreadRunner {
 public:
     CMessageThread();
-    // Posts WM_QUIT and stops a running thread (15000 ms).
+    // Posts WM_QUIT and stops a running thread (THREAD_STOP_LIMIT).
     ~CMessageThread() override;
 
     // The listener is not owned; nullptr selects the default listener.
@@ -47,7 +57,9 @@ public:
     // gives it nPriority. A queue that cannot be reached within 5000 ms
     // gets the thread stopped. Answers whether the thread runs.
     BOOL Start(int nPriority);
-    BOOL Stop(DWORD dwTimeout) { return m_thread.Stop(dwTimeout); }
+    // Ends the loop after the message in hand; answers no when the thread
+    // had to be abandoned.
+    BOOL Stop(DWORD dwTimeout);
     BOOL IsAlive() const { return m_thread.IsAlive(); }
     DWORD GetThreadId() const { return m_thread.GetThreadId(); }
 
@@ -62,10 +74,16 @@ public:
 
 private:
     BOOL WaitForQueue();
+    bool TakeMessages(MSG& msg);
+    void TakeQueued();
 
     CWorkerThread m_thread;
-    IThreadListener* volatile m_pListener;
+    std::atomic<IThreadListener*> m_pListener;
     CMessageThreadListener m_defaultListener;
+    // Set by Stop; the loop waits for it besides its queue.
+    HANDLE m_hStop;
+    // Posted through PostMessage and not yet taken by the loop.
+    std::atomic<LONG> m_nQueued;
 };
 
 } // namespace ZEV

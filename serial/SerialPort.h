@@ -83,12 +83,19 @@ public:
     BOOL IsDsrOn();
 
     HANDLE GetHandle() const { return m_hPort; }
+    // How long a write of dwSize bytes may take before the caller cancels
+    // it: the write time-out applied, plus a margin (INFINITE: none applied).
+    DWORD GetWriteWait(DWORD dwSize) const;
     DWORD GetChannelId() const { return m_dwChannelId; }
+
+protected:
+    // Marks the port closed without closing its handle: a thread stuck in a
+    // call on it may still need it. The handle is left to the process's end.
+    void ForsakeHandle() { m_hPort = INVALID_HANDLE_VALUE; }
 
 private:
     DWORD ApplySetting(HANDLE hPort);
     void NameChannel();
-    DWORD GetWriteWait(DWORD dwSize) const;
     DWORD GetWriteMultiplier() const;
     COverlappedIo::EEnd Write(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort, DWORD dwWait,
                               HANDLE hStop);

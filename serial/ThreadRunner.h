@@ -2,13 +2,18 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "serial/Rendezvous.h"
 
 namespace ZEV {
 
-// The work of a CWorkerThread. Run polls the can-run flag on every pass and
-// returns once it is cleared; a body that ignores it is terminated when its
-// thread is stopped.
+// How long a stop waits for a thread to end before it abandons it.
+const DWORD THREAD_STOP_LIMIT = 15000;
+
+// The work of a CWorkerThread. Run looks at the can-run flag on every pass
+// and returns once it is cleared; a body that ignores it past the stop's
+// limit is abandoned (never terminated), and so is one stuck in a call.
 class IThreadRunner {
 public:
     IThreadRunner() : m_bCanRun(true) {}
@@ -26,9 +31,8 @@ public:
 
     bool CanRun() const { return m_bCanRun; }
 
-    // Written by the stopping thread and read by the body without a lock;
-    // volatile so that the body reads it afresh on every pass.
-    volatile bool m_bCanRun;
+    // Written by the stopping thread, read by the body on every pass.
+    std::atomic<bool> m_bCanRun;
     CRendezvous m_startRendezvous;
 };
 

@@ -6,13 +6,9 @@ namespace ZEV {
 
 namespace {
 
-const DWORD POLL_INTERVAL = 50;
-
-bool IsStillActive(HANDLE hThread)
-{
-    DWORD dwCode = 0;
-    return ::GetExitCodeThread(hThread, &dwCode) && dwCode == STILL_ACTIVE;
-}
+// A stop re-asks the runner this often (a thread that ends sooner is not
+// waited for: each step ends with it).
+const DWORD STOP_POLL_INTERVAL = 50;
 
 bool HasEnded(HANDLE hThread)
 {
@@ -23,14 +19,35 @@ bool HasEnded(HANDLE hThread)
 } // namespace
 
 CWorkerThread::CWorkerThread()
-    : m_hThread(NULL), m_dwThreadId(0), m_pRunner(nullptr), m_dwExitCode(0), m_hOwnThread(NULL)
+    : m_hThread(NULL), m_dwThreadId(0), m_pRunner(nullptr), m_dwExitCode(0), m_hOwnThread(NULL),
+      m_bAbandoned(false)
 {
 }
 
 CWorkerThread::~CWorkerThread()
 {
     if (m_hThread != NULL && ::GetCurrentThreadId() != m_dwThreadId)
-        Stop(15000);
+        Stop(THREAD_STOP_LIMIT);
+    ReleaseOwnHandle();
+}
+
+bool CWorkerThread::HasThreadEnded() const
+{
+    return m_hThread == NULL || (m_hOwnThread != NULL && HasEnded(m_hOwnThread));
+}
+
+bool CWorkerThread::IsAbandoned()
+{
+    if (m_bAbandoned && HasThreadEnded())
+        Forget();
+    return m_bAbandoned;
+}
+
+void CWorkerThread::Forget()
+{
+    m_hThread = NULL;
+    m_dwThreadId = 0;
+    m_bAbandoned = false;
     ReleaseOwnHandle();
 }
 
@@ -82,6 +99,8 @@ UINT __cdecl CWorkerThread::ThreadProc(LPVOID pParam)
 
 BOOL CWorkerThread::Launch()
 {
+    if (IsAbandoned())
+        return FALSE;
     if (m_hThread != NULL)
         return TRUE;
     if (m_pRunner == nullptr)
@@ -102,13 +121,14 @@ BOOL CWorkerThread::Launch()
 
 void CWorkerThread::SetPriority(int nPriority)
 {
-    if (m_hThread != NULL && !::SetThreadPriority(GetHandle(), nPriority))
+    if (m_hThread != NULL && !m_bAbandoned && !::SetThreadPriority(GetHandle(), nPriority))
         ::GetLastError();
 }
 
 BOOL CWorkerThread::Start(int nPriority)
 {
-    Launch();
+    if (!Launch())
+        return FALSE;
     SetPriority(nPriority);
     return IsAlive();
 }
@@ -126,31 +146,36 @@ BOOL CWorkerThread::PostMessage(UINT nMsg, WPARAM wParam, LPARAM lParam)
     return FALSE;
 }
 
+void CWorkerThread::RequestStop()
+{
+    if (m_hThread != NULL && m_pRunner != nullptr)
+        m_pRunner->m_bCanRun = false;
+}
+
 BOOL CWorkerThread::Stop(DWORD dwTimeout)
 {
     if (m_hThread != NULL && ::GetCurrentThreadId() == m_dwThreadId)
         return FALSE;
-    HANDLE hThread = GetHandle();
-    if (m_hThread != NULL && IsStillActive(hThread)) {
-        // A suspended thread could never see its flag.
-        ::ResumeThread(hThread);
-        ::SetThreadPriority(hThread, THREAD_PRIORITY_NORMAL);
-        m_pRunner->m_bCanRun = false;
-        DWORD nPolls = dwTimeout == 0 ? 0xFFFFFFFF : dwTimeout / POLL_INTERVAL;
-        for (DWORD i = 0; i < nPolls; ++i) {
-            m_pRunner->m_bCanRun = false;
-            if (m_hThread == NULL || HasEnded(hThread))
-                break;
-            // Each step ends early when the thread does, so a thread that
-            // stops at once is not waited for a whole step.
-            ::WaitForSingleObject(hThread, POLL_INTERVAL);
-        }
-        if (m_hThread != NULL && !HasEnded(hThread) && !::TerminateThread(hThread, 0))
-            ::GetLastError();
+    if (IsAbandoned())
+        return FALSE;
+    if (m_hThread == NULL) {
+        Forget();
+        return TRUE;
     }
-    m_hThread = NULL;
-    m_dwThreadId = 0;
-    ReleaseOwnHandle();
+    HANDLE hThread = GetHandle();
+    // A suspended thread could never see its flag; at normal priority it
+    // does not keep the stopping thread from the CPU.
+    ::ResumeThread(hThread);
+    ::SetThreadPriority(hThread, THREAD_PRIORITY_NORMAL);
+    m_pRunner->m_bCanRun = false;
+    DWORD nPolls = dwTimeout == 0 ? 0xFFFFFFFF : (dwTimeout + STOP_POLL_INTERVAL - 1) / STOP_POLL_INTERVAL;
+    for (DWORD i = 0; i < nPolls && !HasThreadEnded(); ++i)
+        ::WaitForSingleObject(hThread, STOP_POLL_INTERVAL);
+    if (!HasThreadEnded()) {
+        m_bAbandoned = true;
+        return FALSE;
+    }
+    Forget();
     return TRUE;
 }
 

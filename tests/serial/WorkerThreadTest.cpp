@@ -116,7 +116,7 @@ TEST(WorkerThreadTest, StopEndsACooperativeBodyNormally)
     EXPECT_TRUE(WaitFor([&] { return runner.m_nPasses > 0; }));
 }
 
-TEST(WorkerThreadTest, StopWithLimitTerminatesABodyThatIgnoresItsFlag)
+TEST(WorkerThreadTest, StopPastItsLimitAbandonsTheThreadAndStartsNoOtherUntilItEnds)
 {
     CLoopRunner runner;
     runner.m_bIgnoreFlag = true;
@@ -126,13 +126,21 @@ TEST(WorkerThreadTest, StopWithLimitTerminatesABodyThatIgnoresItsFlag)
     HANDLE hThread = Duplicate(worker.GetHandle());
 
     DWORD dwStart = GetTickCount();
-    EXPECT_TRUE(worker.Stop(120));
+    EXPECT_FALSE(worker.Stop(120));
     DWORD dwElapsed = GetTickCount() - dwStart;
-    EXPECT_GE(dwElapsed, 80u); // two polls 50 ms apart
+    EXPECT_GE(dwElapsed, 80u);
     EXPECT_LT(dwElapsed, 3000u);
-    EXPECT_FALSE(worker.IsAlive());
-    EXPECT_EQ(0u, WaitExitCode(hThread));
-    EXPECT_FALSE(runner.m_bExited);
+    EXPECT_TRUE(worker.IsAbandoned());
+    EXPECT_FALSE(worker.Start(THREAD_PRIORITY_NORMAL));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(hThread, 0)) << "never terminated";
+
+    // Once it ends by itself it has run its whole course, and a new one may start.
+    runner.m_bIgnoreFlag = false;
+    EXPECT_EQ(7u, WaitExitCode(hThread));
+    EXPECT_TRUE(runner.m_bExited);
+    EXPECT_FALSE(worker.IsAbandoned());
+    EXPECT_TRUE(worker.Start(THREAD_PRIORITY_NORMAL));
+    EXPECT_TRUE(worker.Stop(15000));
 }
 
 TEST(WorkerThreadTest, StopAnswersYesWhenIdleAndNoOnTheWorkerItself)
@@ -219,4 +227,28 @@ TEST(MessageThreadTest, ListenerAnsweringNoEndsTheThreadAndStillGetsQuitOnce)
     ASSERT_TRUE(WaitFor([&] { return !thread.IsAlive(); }));
     EXPECT_EQ((std::vector<UINT>{0x8000, 0x8001, WM_QUIT}), listener.Codes());
     EXPECT_FALSE(thread.PostMessage(0x8000, 0, 0));
+}
+
+TEST(MessageThreadTest, PostsPastWindowsQueueLimitAreRefusedAndStopStillReachesTheThread)
+{
+    // The listener holds the first message until released, so nothing is taken.
+    HANDLE hRelease = CreateEventA(NULL, TRUE, FALSE, NULL);
+    class CHoldingListener : public IThreadListener {
+    public:
+        explicit CHoldingListener(HANDLE h) : m_h(h) {}
+        BOOL OnThreadMessage(UINT, WPARAM, LPARAM) override { WaitForSingleObject(m_h, 10000); return TRUE; }
+        HANDLE m_h;
+    } listener(hRelease);
+    CMessageThread thread;
+    thread.SetListener(&listener);
+    ASSERT_TRUE(thread.Start(THREAD_PRIORITY_NORMAL));
+    int nTaken = 0;
+    while (nTaken < 20000 && thread.PostMessage(0x8000, 0, 0))
+        ++nTaken;
+    EXPECT_EQ(ERROR_NOT_ENOUGH_QUOTA, GetLastError());
+    EXPECT_GE(nTaken, 10000);
+    EXPECT_LE(nTaken, 10001); // one may have been taken into the listener already
+    SetEvent(hRelease);
+    EXPECT_TRUE(thread.Stop(15000));
+    CloseHandle(hRelease);
 }
