@@ -30,8 +30,6 @@ const BYTE LINE_DTR = 0x10;
 // Modbus RTU's frame gap is 3.5 character times, fixed above this speed.
 const DWORD GAP_FIXED_ABOVE_BAUD = 19200;
 const DWORD GAP_FIXED_MICROS = 1750;
-// Between 1601 and 1970, in 100 ns units.
-const ULONGLONG FILETIME_UNIX_EPOCH = 116444736000000000ULL;
 
 void AppendLe16(std::string& strOut, WORD wValue)
 {
@@ -120,14 +118,6 @@ DWORD CCaptureStream::GetFrameGap(const ZEV::TPortSetting& setting)
     return static_cast<DWORD>(3.5 * dwHalfBits * 500000.0 / setting.dwBaudRate);
 }
 
-ULONGLONG CCaptureStream::GetUtcMicros()
-{
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    const ULONGLONG qwTicks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return (qwTicks - FILETIME_UNIX_EPOCH) / 10;
-}
-
 void CCaptureStream::OpenSection(std::string& strOut, const std::string& strApplication, const std::string strPorts[2])
 {
     std::string strBody;
@@ -168,7 +158,7 @@ void CCaptureStream::SetLines(const bool bCts[2], const bool bDsr[2])
 
 ULONGLONG CCaptureStream::Stamp(int nIndex) const
 {
-    return m_bStamped[nIndex] ? m_qwTime[nIndex] : GetUtcMicros();
+    return m_bStamped[nIndex] ? m_qwTime[nIndex] : ZEV::GetUtcMicros();
 }
 
 BYTE CCaptureStream::GetLineByte(int nIndex) const

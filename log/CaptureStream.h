@@ -44,8 +44,6 @@ public:
     // Microseconds of silence that end a frame at these settings: 3.5
     // character times, 1750 above 19200 bit/s (Modbus RTU's rule).
     static DWORD GetFrameGap(const ZEV::TPortSetting& setting);
-    // Microseconds since 1970-01-01 00:00 UTC, now.
-    static ULONGLONG GetUtcMicros();
 
     // Section header naming the application, then the two interfaces named
     // after their COM ports ("COM1", described "port1").
