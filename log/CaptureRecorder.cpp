@@ -137,7 +137,7 @@ void CCaptureRecorder::AppendClosing(std::string& strBuffer)
 
 void CCaptureRecorder::OnWriterPass(std::string& strBuffer)
 {
-    m_stream.EndQuietBlock(strBuffer, QUIET_BLOCK_MS);
+    m_stream.WriteDue(strBuffer, QUIET_BLOCK_MS);
 }
 
 size_t CCaptureRecorder::GetWholeLength(const std::string& strChunk, size_t nTaken)

@@ -20,6 +20,10 @@ const WORD OPT_EPB_FLAGS = 2;
 const BYTE TSRESOL_MICROSECONDS = 6;
 const DWORD EPB_FLAG_INBOUND = 0x00000001;
 const size_t PAYLOAD_HEADER_BYTES = 12;
+// How long a port's packet waits for the other port's calls to pass its time:
+// longer than an event thread lags behind its port, short beside the second
+// a capture may lag the line.
+const ULONGLONG HOLD_MICROS = 500000;
 
 // Line byte bits of the payload header.
 const BYTE LINE_CTS = 0x01;
@@ -191,10 +195,28 @@ void CCaptureStream::AddData(std::string& strOut, int nIndex, const BYTE* pData,
     m_dwBlockTick = ZEV::GetTick();
 }
 
-void CCaptureStream::EndQuietBlock(std::string& strOut, DWORD dwQuietMs)
+void CCaptureStream::WriteDue(std::string& strOut, DWORD dwQuietMs)
 {
     if (m_nBlockPort >= 0 && ZEV::GetTick() - m_dwBlockTick >= dwQuietMs)
         EndBlock(strOut);
+    Release(strOut, false);
+}
+
+void CCaptureStream::Release(std::string& strOut, bool bAll)
+{
+    const ULONGLONG qwDue = ZEV::GetUtcMicros() - HOLD_MICROS;
+    for (;;) {
+        const bool bHas[2] = {!m_waiting[0].empty(), !m_waiting[1].empty()};
+        if (!bHas[0] && !bHas[1])
+            return;
+        int nNext = bHas[0] ? 0 : 1;
+        if (bHas[0] && bHas[1])
+            nNext = m_waiting[1].front().qwMicros < m_waiting[0].front().qwMicros ? 1 : 0;
+        else if (!bAll && m_waiting[nNext].front().qwMicros > qwDue)
+            return;   // the other port may still report something earlier
+        strOut += m_waiting[nNext].front().strBlock;
+        m_waiting[nNext].pop_front();
+    }
 }
 
 void CCaptureStream::EndBlock(std::string& strOut)
@@ -203,7 +225,8 @@ void CCaptureStream::EndBlock(std::string& strOut)
         return;
     if (!m_block.empty()) {
         const BYTE nType = m_nBlockPort == 0 ? EVENT_DATA_PORT1 : EVENT_DATA_PORT2;
-        AddPacket(strOut, m_nBlockPort, nType, m_nBlockLines, m_qwBlockFirst, m_block.data(), m_block.size());
+        AddPacket(strOut, m_nBlockPort, m_nBlockPort, nType, m_nBlockLines, m_qwBlockFirst, m_block.data(),
+                  m_block.size());
     }
     m_block.clear();
     m_nBlockPort = -1;
@@ -227,14 +250,14 @@ void CCaptureStream::AddLinePackets(std::string& strOut, int nIndex)
 {
     // The port's input changed, and with it the output the program drives on the partner.
     const ULONGLONG qwNow = Stamp(nIndex);
-    AddPacket(strOut, nIndex, EVENT_LINES, GetLineByte(nIndex), qwNow, nullptr, 0);
-    AddPacket(strOut, 1 - nIndex, EVENT_LINES, GetLineByte(1 - nIndex), qwNow, nullptr, 0);
+    AddPacket(strOut, nIndex, nIndex, EVENT_LINES, GetLineByte(nIndex), qwNow);
+    AddPacket(strOut, nIndex, 1 - nIndex, EVENT_LINES, GetLineByte(1 - nIndex), qwNow);
 }
 
 void CCaptureStream::AddEvent(std::string& strOut, int nIndex, ELineEvent eEvent)
 {
     EndBlock(strOut);
-    AddPacket(strOut, nIndex, GetEventType(eEvent), GetLineByte(nIndex), Stamp(nIndex), nullptr, 0);
+    AddPacket(strOut, nIndex, nIndex, GetEventType(eEvent), GetLineByte(nIndex), Stamp(nIndex));
 }
 
 void CCaptureStream::AddLost(std::string& strOut, int nIndex, DWORD dwBytes, DWORD dwLineChanges)
@@ -243,19 +266,29 @@ void CCaptureStream::AddLost(std::string& strOut, int nIndex, DWORD dwBytes, DWO
     std::string strCounts;
     AppendBe32(strCounts, dwBytes);
     AppendBe32(strCounts, dwLineChanges);
-    AddPacket(strOut, nIndex, EVENT_LOST, GetLineByte(nIndex), Stamp(nIndex), reinterpret_cast<const BYTE*>(strCounts.data()),
-              strCounts.size());
+    AddPacket(strOut, nIndex, nIndex, EVENT_LOST, GetLineByte(nIndex), Stamp(nIndex),
+              reinterpret_cast<const BYTE*>(strCounts.data()), strCounts.size());
 }
 
 void CCaptureStream::Close(std::string& strOut)
 {
     EndBlock(strOut);
+    Release(strOut, true);
+    const ULONGLONG qwNow = ZEV::GetUtcMicros();
     for (int i = 0; i < 2; ++i)
-        AddPacket(strOut, i, EVENT_END, GetLineByte(i), Stamp(i), nullptr, 0);
+        AppendPacket(strOut, i, EVENT_END, GetLineByte(i), qwNow, nullptr, 0);
 }
 
-void CCaptureStream::AddPacket(std::string& strOut, int nIndex, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
-                               const BYTE* pData, size_t nSize)
+void CCaptureStream::AddPacket(std::string& strOut, int nSource, int nIndex, BYTE nType, BYTE nLines,
+                               ULONGLONG qwMicros, const BYTE* pData, size_t nSize)
+{
+    m_waiting[nSource].push_back(TWaiting{qwMicros, std::string()});
+    AppendPacket(m_waiting[nSource].back().strBlock, nIndex, nType, nLines, qwMicros, pData, nSize);
+    Release(strOut, false);
+}
+
+void CCaptureStream::AppendPacket(std::string& strOut, int nIndex, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
+                                  const BYTE* pData, size_t nSize)
 {
     const DWORD dwCaptured = static_cast<DWORD>(PAYLOAD_HEADER_BYTES + nSize);
     std::string strBody;

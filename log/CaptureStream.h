@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@
 // A block ends when the other port speaks, when a line changes or an event
 // comes, when its port has been silent for its frame gap by the receive
 // stamps, or at 64 KiB; the recorder ends a block whose port went quiet.
+// Packets go out in the order of their times: the two ports' calls come from
+// two threads, each in its own order, so a port's packets wait until the
+// other port has given a later one or half a second has passed.
 // Not thread safe: its recorder serialises the calls.
 class CCaptureStream
 {
@@ -60,17 +64,29 @@ public:
     void ChangeDsr(std::string& strOut, int nIndex, bool bOn);
     void AddEvent(std::string& strOut, int nIndex, ELineEvent eEvent);
     void AddLost(std::string& strOut, int nIndex, DWORD dwBytes, DWORD dwLineChanges);
-    // Ends the pending block when no byte of it came for dwQuietMs (tick clock).
-    void EndQuietBlock(std::string& strOut, DWORD dwQuietMs);
-    // The pending block, then an end packet on each interface.
+    // Ends the pending block when no byte of it came for dwQuietMs (tick
+    // clock) and gives out the packets that waited long enough.
+    void WriteDue(std::string& strOut, DWORD dwQuietMs);
+    // Every packet, then an end packet on each interface, timed now.
     void Close(std::string& strOut);
 
 private:
     ULONGLONG Stamp(int nIndex) const;
     BYTE GetLineByte(int nIndex) const;
     void EndBlock(std::string& strOut);
-    void AddPacket(std::string& strOut, int nIndex, BYTE nType, BYTE nLines, ULONGLONG qwMicros, const BYTE* pData,
-                   size_t nSize);
+    // A packet on interface nIndex from the calls of port nSource.
+    void AddPacket(std::string& strOut, int nSource, int nIndex, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
+                   const BYTE* pData = nullptr, size_t nSize = 0);
+    static void AppendPacket(std::string& strOut, int nIndex, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
+                             const BYTE* pData, size_t nSize);
+    // Gives out waiting packets in time order; all of them when bAll.
+    void Release(std::string& strOut, bool bAll);
+
+    struct TWaiting
+    {
+        ULONGLONG qwMicros;
+        std::string strBlock;
+    };
     void AddLinePackets(std::string& strOut, int nIndex);
 
     DWORD m_dwGap[2];
@@ -86,4 +102,5 @@ private:
     BYTE m_nBlockLines;
     DWORD m_dwBlockTick;
     std::vector<BYTE> m_block;
+    std::deque<TWaiting> m_waiting[2];   // each port's packets not given out yet
 };
