@@ -394,9 +394,8 @@ void CMainDlg::OnPortSetting()
     OpenPorts();
 }
 
-bool CMainDlg::AskSavePath(const std::string& strInitialName, std::string& strPath)
+bool CMainDlg::AskSavePath(CFileDialog& dlg, const std::string& strInitialName, std::string& strPath)
 {
-    CExportFileDialog dlg(this);
     std::vector<char> name(EXPORT_NAME_BUFFER, '\0');
     std::strncpy(name.data(), strInitialName.c_str(), EXPORT_NAME_BUFFER - 1);
     dlg.m_ofn.lpstrFile = name.data();
@@ -411,7 +410,8 @@ bool CMainDlg::AskSavePath(const std::string& strInitialName, std::string& strPa
 void CMainDlg::ExportLog()
 {
     std::string strPath;
-    if (!AskSavePath(std::string(), strPath)) {
+    CExportFileDialog dlg(this);
+    if (!AskSavePath(dlg, std::string(), strPath)) {
         return;
     }
     CWaitCursor wait;
@@ -436,23 +436,10 @@ void CMainDlg::OnRecordLog()
         return;
     }
     std::string strPath;
-    if (AskRecordingPath(strPath)) {
+    CRecordFileDialog dlg(this);
+    if (AskSavePath(dlg, MakeRecordingName(), strPath)) {
         StartRecording(strPath, false);
     }
-}
-
-bool CMainDlg::AskRecordingPath(std::string& strPath)
-{
-    CRecordFileDialog dlg(this);
-    std::vector<char> name(EXPORT_NAME_BUFFER, '\0');
-    std::strncpy(name.data(), MakeRecordingName().c_str(), EXPORT_NAME_BUFFER - 1);
-    dlg.m_ofn.lpstrFile = name.data();
-    dlg.m_ofn.nMaxFile = EXPORT_NAME_BUFFER;
-    if (dlg.DoModal() != IDOK) {
-        return false;
-    }
-    strPath = dlg.GetPathName();
-    return true;
 }
 
 void CMainDlg::StartRecording(const std::string& strPath, bool bAppend)

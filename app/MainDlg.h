@@ -68,8 +68,7 @@ private:
     void SavePlacement();
     void AttachLogHost();
     void SyncTopIndex(CLogListBox& from, CLogListBox& to);
-    bool AskSavePath(const std::string& strInitialName, std::string& strPath);
-    bool AskRecordingPath(std::string& strPath);
+    bool AskSavePath(CFileDialog& dlg, const std::string& strInitialName, std::string& strPath);
     // A file ending in ".pcapng" gets a capture, any other the text log.
     void StartRecording(const std::string& strPath, bool bAppend);
     // A capture's ports: names, frame gaps, input lines.

@@ -20,10 +20,10 @@ const WORD OPT_EPB_FLAGS = 2;
 const BYTE TSRESOL_MICROSECONDS = 6;
 const DWORD EPB_FLAG_INBOUND = 0x00000001;
 const size_t PAYLOAD_HEADER_BYTES = 12;
-// How long a port's packet waits for the other port's calls to pass its time:
-// longer than an event thread lags behind its port, short beside the second
-// a capture may lag the line.
-const ULONGLONG HOLD_MICROS = 500000;
+// How long a port's packet waits for a quiet other port's calls to pass its
+// time: longer than an event thread lags behind its port, short beside the
+// second a capture may lag the line.
+const ULONGLONG HOLD_MICROS = 300000;
 
 // Line byte bits of the payload header.
 const BYTE LINE_CTS = 0x01;
@@ -212,11 +212,18 @@ void CCaptureStream::Release(std::string& strOut, bool bAll)
         int nNext = bHas[0] ? 0 : 1;
         if (bHas[0] && bHas[1])
             nNext = m_waiting[1].front().qwMicros < m_waiting[0].front().qwMicros ? 1 : 0;
-        else if (!bAll && m_waiting[nNext].front().qwMicros > qwDue)
+        const ULONGLONG qwNext = m_waiting[nNext].front().qwMicros;
+        if (!bAll && !bHas[1 - nNext] && qwNext > GetEarliestNext(1 - nNext) && qwNext > qwDue)
             return;   // the other port may still report something earlier
         strOut += m_waiting[nNext].front().strBlock;
         m_waiting[nNext].pop_front();
     }
+}
+
+ULONGLONG CCaptureStream::GetEarliestNext(int nIndex) const
+{
+    // A port's calls come in the order of its receive times.
+    return m_nBlockPort == nIndex ? m_qwBlockFirst : Stamp(nIndex);
 }
 
 void CCaptureStream::EndBlock(std::string& strOut)

@@ -22,7 +22,7 @@
 // stamps, or at 64 KiB; the recorder ends a block whose port went quiet.
 // Packets go out in the order of their times: the two ports' calls come from
 // two threads, each in its own order, so a port's packets wait until the
-// other port has given a later one or half a second has passed.
+// other port has passed their time or 300 ms have passed.
 // Not thread safe: its recorder serialises the calls.
 class CCaptureStream
 {
@@ -81,6 +81,8 @@ private:
                              const BYTE* pData, size_t nSize);
     // Gives out waiting packets in time order; all of them when bAll.
     void Release(std::string& strOut, bool bAll);
+    // The earliest time a packet of this port not made yet can have.
+    ULONGLONG GetEarliestNext(int nIndex) const;
 
     struct TWaiting
     {
