@@ -64,7 +64,7 @@ TEST_F(RecordTest, TheFileHoldsTheExportsRowsBetweenItsMarkersWhenStartedFromThe
     HWND hTypes = GetDlgItem(hSave, 0x470);
     EXPECT_EQ(2, SendMessageA(hTypes, CB_GETCOUNT, 0, 0));
     SendMessageA(hTypes, CB_SETCURSEL, 1, 0);
-    SendMessageA(hSave, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hTypes));
+    SendMessageA(hSave, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELENDOK), reinterpret_cast<LPARAM>(hTypes));
     SendMessageA(GetDlgItem(hSave, 0x47C), WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(szName));
     EXPECT_TRUE(MatchesRow(szName, "taplinar-########-######.pcapng")) << szName;
     const std::string strMenuPath = m_app.GetWorkDir() + "\\menu.txt";
