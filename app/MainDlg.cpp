@@ -353,6 +353,10 @@ LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnRecordStopped(wParam);
         return 0;
     }
+    if (message == WM_ARM_FLUSH) {
+        ::SetTimer(m_hWnd, IDT_FLUSH, static_cast<UINT>(wParam), NULL);
+        return 0;
+    }
     return ZEV::CLayoutDialog::WindowProc(message, wParam, lParam);
 }
 

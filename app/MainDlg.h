@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -84,7 +85,7 @@ public:
     CLogListBox m_lbLog2;
     HICON m_hIcon;
     // Read by the traffic log from the relays' event threads.
-    volatile bool m_bMonitor;
+    std::atomic<bool> m_bMonitor;
 
 private:
     // Declared before the relays so that it outlives them: a relay's event thread

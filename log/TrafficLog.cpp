@@ -130,9 +130,19 @@ void CTrafficLog::OnLineEvent(int nIndex, ELineEvent eEvent)
 
 void CTrafficLog::OnLineLost(int nIndex, DWORD dwBytes, DWORD dwLineChanges)
 {
+    if (!IsValidPort(nIndex))
+        return;
     ZEV::CSyncLock lock(m_lock);
     if (m_pFeed != nullptr && m_pHost->IsMonitoring())
         m_pFeed->OnLineLost(nIndex, dwBytes, dwLineChanges);
+    WritePending();
+    if (!m_pHost->IsMonitoring())
+        return;
+    const std::string strTime = MakeTimeColumn();
+    std::string strOwn = m_strSignal[nIndex] + strTime
+                         + ZEV::Format(" Not shown: %lu bytes, %lu line changes", static_cast<unsigned long>(dwBytes),
+                                       static_cast<unsigned long>(dwLineChanges));
+    PostPair(nIndex, strOwn, m_strSignal[1 - nIndex] + strTime);
 }
 
 void CTrafficLog::FlushPending()

@@ -53,6 +53,8 @@ public:
     void OnDsrChanged(int nIndex, bool bState) override;
     void OnLineTime(int nIndex, ULONGLONG qwMicros) override;
     void OnLineEvent(int nIndex, ELineEvent eEvent) override;
+    // One row in the port's view at the place of the gap: the relay could
+    // not report these (they were relayed all the same).
     void OnLineLost(int nIndex, DWORD dwBytes, DWORD dwLineChanges) override;
 
     // The flush timer expired (the window has stopped it): writes the pending

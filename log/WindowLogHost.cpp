@@ -81,7 +81,11 @@ bool CWindowLogHost::StartFlushTimer(DWORD dwDelayMs)
 {
     if (m_windows.pMainWnd == nullptr || m_windows.pMainWnd->GetSafeHwnd() == NULL)
         return false;
-    return ::SetTimer(m_windows.pMainWnd->GetSafeHwnd(), IDT_FLUSH, dwDelayMs, NULL) != 0;
+    HWND hMain = m_windows.pMainWnd->GetSafeHwnd();
+    if (::GetWindowThreadProcessId(hMain, NULL) == ::GetCurrentThreadId())
+        return ::SetTimer(hMain, IDT_FLUSH, dwDelayMs, NULL) != 0;
+    // A refused post (a full queue) leaves the timer to be asked for again.
+    return ::PostMessageA(hMain, WM_ARM_FLUSH, dwDelayMs, 0) != FALSE;
 }
 
 bool CWindowLogHost::IsMonitoring()

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "log/LogHost.h"
@@ -17,6 +18,10 @@ class CSerialPort;
 //     KillTimer(IDT_FLUSH); log.FlushPending();
 // on the window thread.
 const UINT_PTR IDT_FLUSH = 1;
+// Posted to the main window when another thread wants the flush timer:
+// Windows lets only the window's own thread set its timers. The handler
+// must run SetTimer(IDT_FLUSH, wParam) (wParam: the delay in ms).
+const UINT WM_ARM_FLUSH = WM_APP + 2;
 
 // What the log host reaches in the main window; nothing here is owned.
 struct TLogWindows
@@ -24,7 +29,7 @@ struct TLogWindows
     CWnd* pMainWnd = nullptr;                        // owner of the flush timer
     CLogListBox* pView[2] = {nullptr, nullptr};      // 1000 (port1), 1001 (port2)
     CWnd* pHeader[2] = {nullptr, nullptr};           // 1007, 1008
-    const volatile bool* pbMonitor = nullptr;        // the monitoring switch
+    const std::atomic<bool>* pbMonitor = nullptr;    // the monitoring switch
     const ZEV::CSerialPort* pPort[2] = {nullptr, nullptr};  // give the port names
 };
 

@@ -1,17 +1,51 @@
 #include "monitor/LinePoller.h"
 
-#include <system_error>
+#include <mmsystem.h>
 
-namespace {
+// The poller's thread and what it runs, on the heap, so that a thread that
+// outlives its stop keeps them.
+class CLinePoller::CPollThread : public ZEV::IThreadRunner
+{
+public:
+    explicit CPollThread(const std::function<ELineRead()>& fnReadLines) : m_fnReadLines(fnReadLines)
+    {
+        m_thread.SetRunner(this);
+    }
 
-const DWORD POLL_READABLE = 1;
-// No modem lines to read (or the device is gone): no haste.
-const DWORD POLL_UNREADABLE = 10;
+    bool Start() { return m_thread.Start(THREAD_PRIORITY_TIME_CRITICAL) != FALSE; }
+    // Answers no when the thread had to be abandoned.
+    bool Stop() { return m_thread.Stop(LINE_POLLER_STOP_LIMIT) != FALSE; }
 
-} // namespace
+    DWORD Run() override
+    {
+        // 1 ms sleeps only while a poller runs: a raised timer costs the
+        // whole machine power.
+        bool bFine = ::timeBeginPeriod(LINE_POLL_PERIOD) == TIMERR_NOERROR;
+        DWORD dwLastChange = ::GetTickCount();
+        while (CanRun())
+            ::Sleep(GetPeriod(m_fnReadLines(), dwLastChange));
+        if (bFine)
+            ::timeEndPeriod(LINE_POLL_PERIOD);
+        return 0;
+    }
 
-CLinePoller::CLinePoller(std::function<bool()> fnReadLines)
-    : m_fnReadLines(std::move(fnReadLines)), m_bRun(false), m_bAsked(false)
+private:
+    static DWORD GetPeriod(ELineRead eRead, DWORD& dwLastChange)
+    {
+        if (eRead == LINES_UNREADABLE)
+            return LINE_POLL_UNREADABLE;
+        DWORD dwNow = ::GetTickCount();
+        if (eRead == LINES_CHANGED)
+            dwLastChange = dwNow;
+        return dwNow - dwLastChange < LINE_QUIET_AFTER ? LINE_POLL_PERIOD : LINE_POLL_QUIET;
+    }
+
+    std::function<ELineRead()> m_fnReadLines;
+    ZEV::CWorkerThread m_thread;
+};
+
+CLinePoller::CLinePoller(std::function<ELineRead()> fnReadLines)
+    : m_fnReadLines(std::move(fnReadLines)), m_pThread(nullptr), m_bAsked(false)
 {
 }
 
@@ -22,26 +56,20 @@ void CLinePoller::Start()
     if (m_bAsked)
         return;
     m_bAsked = true;
-    m_bRun = true;
-    try {
-        m_thread = std::thread(&CLinePoller::Run, this);
-    } catch (const std::system_error&) {
-        // No thread to be had: the receive thread reads the lines itself.
-        m_bRun = false;
+    CPollThread* pThread = new CPollThread(m_fnReadLines);
+    if (pThread->Start()) {
+        m_pThread = pThread;
+        return;
     }
+    // No thread to be had: the receive thread reads the lines itself.
+    delete pThread;
 }
 
 void CLinePoller::Stop()
 {
-    m_bRun = false;
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-void CLinePoller::Run()
-{
-    // As prompt as the receive thread whose lines it follows.
-    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    while (m_bRun)
-        ::Sleep(m_fnReadLines() ? POLL_READABLE : POLL_UNREADABLE);
+    CPollThread* pThread = m_pThread;
+    m_pThread = nullptr;
+    // An abandoned thread keeps its runner for good.
+    if (pThread != nullptr && pThread->Stop())
+        delete pThread;
 }

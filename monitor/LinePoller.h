@@ -2,25 +2,45 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
-#include <thread>
 
-// Runs a port's line reading every millisecond on a thread of its own, where
+#include "serial/ThreadRunner.h"
+#include "serial/WorkerThread.h"
+
+// How often a poller reads lines that can be read, and lines that cannot
+// (no modem lines, or the device is gone: no haste).
+const DWORD LINE_POLL_PERIOD = 1;
+const DWORD LINE_POLL_UNREADABLE = 10;
+// Lines that have not changed for LINE_QUIET_AFTER ms are read every
+// LINE_POLL_QUIET ms: a handshake's first change is seen within that, the
+// ones that follow it within LINE_POLL_PERIOD, and an idle port costs a
+// third of the polls.
+const DWORD LINE_POLL_QUIET = 3;
+const DWORD LINE_QUIET_AFTER = 1000;
+
+// What one read of the lines found.
+enum ELineRead { LINES_UNREADABLE, LINES_SAME, LINES_CHANGED };
+// A poller that is not back from its read within this time is stuck in the
+// driver and is abandoned; well within the receive thread's own stop limit.
+const DWORD LINE_POLLER_STOP_LIMIT = 1000;
+
+// Runs a port's line reading every few milliseconds on a thread of its own, where
 // the driver gives no line events (a pty under Wine, a CDC-ACM device without
 // CTS notification). The receive thread then sleeps on its read for long:
 // under Wine every wait is a round trip to its server, while a plain sleep
 // and a status read are not, and a change is mirrored without waking
-// another thread first.
+// another thread first. While it runs it holds the system timer at 1 ms:
+// otherwise Windows sleeps a whole clock tick (15.6 ms) at a time.
 //
-// Stop, or the destructor, joins the thread: whatever the reading uses (the
-// port's handle) must outlive the poller.
+// Stop, or the destructor, ends the thread, bounded. A thread stuck in its
+// read is abandoned with its runner, which is then never freed; what the
+// reading uses (the relay, the port's handle) must outlive the program's
+// use of the port.
 class CLinePoller
 {
 public:
-    // fnReadLines reads and follows the lines; answers whether they could
-    // be read (if not, the next try is later).
-    explicit CLinePoller(std::function<bool()> fnReadLines);
+    // fnReadLines reads and follows the lines.
+    explicit CLinePoller(std::function<ELineRead()> fnReadLines);
     ~CLinePoller();
 
     CLinePoller(const CLinePoller&) = delete;
@@ -30,13 +50,12 @@ public:
     // every wait); IsRunning tells whether a thread could be had.
     void Start();
     void Stop();
-    bool IsRunning() const { return m_thread.joinable(); }
+    bool IsRunning() const { return m_pThread != nullptr; }
 
 private:
-    void Run();
+    class CPollThread;
 
-    std::function<bool()> m_fnReadLines;
-    std::atomic<bool> m_bRun;
+    std::function<ELineRead()> m_fnReadLines;
+    CPollThread* m_pThread;
     bool m_bAsked;   // a refused thread is not asked for again at every wait
-    std::thread m_thread;
 };

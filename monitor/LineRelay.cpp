@@ -217,8 +217,8 @@ DWORD CLineRelay::RelayLoop()
     // The watch's poller thread ends after the waiter, before the port can close.
     CLineWatch lineWatch([this] {
         bool bReadable = false;
-        WatchLines(&bReadable);
-        return bReadable;
+        bool bChanged = WatchLines(&bReadable);
+        return !bReadable ? LINES_UNREADABLE : bChanged ? LINES_CHANGED : LINES_SAME;
     });
     ZEV::CCommWaiter waiter(GetHandle(), m_hWake, READ_WAIT);
     std::vector<BYTE> chunk(CHUNK_SIZE);

@@ -4,13 +4,13 @@ namespace {
 
 // With line events, or a poller that follows them, the lines
 // are read only to catch a status that can no longer be read or a change
-// the driver kept to itself. Should the poller not start, a readable line
-// is followed within a couple of milliseconds, as a handshake needs; a
-// status that cannot be read at all (no modem lines, device gone) needs no
-// haste.
+// the driver kept to itself. Should the poller not start, the receive
+// thread reads the lines at the poller's periods.
 const DWORD LINE_EVENT_RECHECK = 50;
-const DWORD LINE_POLL = 1;
-const DWORD LINE_POLL_UNREADABLE = 10;
+// Changes the events missed before the port reads its lines itself: a
+// status read may win the race against the driver's event once in a while,
+// a driver without the event misses every change.
+const int LINE_EVENT_MISSES = 2;
 
 } // namespace
 
@@ -21,12 +21,18 @@ DWORD CLineWatch::GetWait(const ZEV::CCommWaiter& waiter)
     m_poller.Start();
     if (m_poller.IsRunning())
         return LINE_EVENT_RECHECK;
-    return m_bReadable ? LINE_POLL : LINE_POLL_UNREADABLE;
+    return m_bReadable ? LINE_POLL_PERIOD : LINE_POLL_UNREADABLE;
 }
 
 void CLineWatch::Note(ZEV::CCommWaiter& waiter, bool bReadable, bool bChanged)
 {
     m_bReadable = bReadable;
-    if (bReadable && bChanged && waiter.HasLineEvents() && !waiter.SawLineEvent())
+    if (!bReadable || !bChanged || !waiter.HasLineEvents())
+        return;
+    if (waiter.SawLineEvent()) {
+        m_nMissed = 0;
+        return;
+    }
+    if (++m_nMissed >= LINE_EVENT_MISSES)
         waiter.DropLineEvents();
 }

@@ -13,18 +13,23 @@ class CLineWatch
 {
 public:
     // fnReadLines as for CLinePoller; what it uses must outlive this object.
-    explicit CLineWatch(std::function<bool()> fnReadLines) : m_bReadable(false), m_poller(std::move(fnReadLines)) {}
+    explicit CLineWatch(std::function<ELineRead()> fnReadLines)
+        : m_bReadable(false), m_nMissed(0), m_poller(std::move(fnReadLines))
+    {
+    }
 
     // Longest sleep before the receive thread reads the lines again;
     // without line events the poller is started first.
     DWORD GetWait(const ZEV::CCommWaiter& waiter);
     // After a read of the lines that followed a wait: whether the read
     // succeeded and whether a line changed. A change that no event
-    // reported (CDC-ACM devices have no CTS notification) makes the port
-    // read its lines from then on.
+    // reported (CDC-ACM devices have no CTS notification), a second time
+    // since the last one an event did report, makes the port read its lines
+    // from then on.
     void Note(ZEV::CCommWaiter& waiter, bool bReadable, bool bChanged);
 
 private:
     bool m_bReadable;
+    int m_nMissed;
     CLinePoller m_poller;
 };

@@ -1,5 +1,7 @@
 #include "serial/CommDriver.h"
 
+#include <atomic>
+
 namespace ZEV {
 
 ICommDriver::~ICommDriver() {}
@@ -49,6 +51,7 @@ public:
     }
     BOOL CancelIoEx(HANDLE h, OVERLAPPED* pOv) override { return ::CancelIoEx(h, pOv); }
     BOOL CloseHandle(HANDLE h) override { return ::CloseHandle(h); }
+    BOOL SetupComm(HANDLE h, DWORD dwIn, DWORD dwOut) override { return ::SetupComm(h, dwIn, dwOut); }
     bool HasPromptLineEvents() override { return !m_bWine; }
 
 private:
@@ -63,7 +66,7 @@ CWin32CommDriver& Win32Driver()
 
 // Read on every device call from several threads; written only by tests
 // between runs, hence no lock.
-ICommDriver* volatile s_pDriver = nullptr;
+std::atomic<ICommDriver*> s_pDriver(nullptr);
 
 } // namespace
 

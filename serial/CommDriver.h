@@ -38,6 +38,9 @@ public:
     // Cancels pOverlapped's operation on the port (all of them for nullptr).
     virtual BOOL CancelIoEx(HANDLE hPort, OVERLAPPED* pOverlapped) = 0;
     virtual BOOL CloseHandle(HANDLE hPort) = 0;
+    // Asks the driver for queues of these sizes (a request it may round or
+    // ignore). Simulated drivers need not model it.
+    virtual BOOL SetupComm(HANDLE /*hPort*/, DWORD /*dwInQueue*/, DWORD /*dwOutQueue*/) { return TRUE; }
     // Whether a pending WaitCommEvent for line changes ends as soon as a line
     // changes and costs nothing while it waits, as Windows' drivers do. Wine's
     // re-checks the lines without pause and, on a busy machine, ends tens of

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "serial/CommChannel.h"
@@ -103,13 +104,13 @@ private:
     std::string m_strChannelName;
     DWORD m_dwChannelId;
     // Read by the partner's receive thread while this port may be closing.
-    HANDLE volatile m_hPort;
+    std::atomic<HANDLE> m_hPort;
     std::string m_strPortName;
     DWORD m_dwBaudRate;
     BYTE m_nByteSize;
     DWORD m_dwParity;
     DWORD m_dwStopBits;
-    volatile bool m_bLinked;
+    std::atomic<bool> m_bLinked;
     // The time-outs last written to the driver; they bound the waits.
     COMMTIMEOUTS m_timeouts;
     COverlappedIo m_readIo;

@@ -1,5 +1,7 @@
 #include "serial/WorkerThread.h"
 
+#include <algorithm>
+
 #include "framework/WinThread.h"
 
 namespace ZEV {
@@ -168,9 +170,16 @@ BOOL CWorkerThread::Stop(DWORD dwTimeout)
     ::ResumeThread(hThread);
     ::SetThreadPriority(hThread, THREAD_PRIORITY_NORMAL);
     m_pRunner->m_bCanRun = false;
-    DWORD nPolls = dwTimeout == 0 ? 0xFFFFFFFF : (dwTimeout + STOP_POLL_INTERVAL - 1) / STOP_POLL_INTERVAL;
-    for (DWORD i = 0; i < nPolls && !HasThreadEnded(); ++i)
-        ::WaitForSingleObject(hThread, STOP_POLL_INTERVAL);
+    // Bounded by the clock, not by a count of steps: on a busy machine each
+    // step may take longer than asked.
+    DWORD dwStart = ::GetTickCount();
+    while (!HasThreadEnded()) {
+        DWORD dwSpent = ::GetTickCount() - dwStart;
+        if (dwTimeout != 0 && dwSpent >= dwTimeout)
+            break;
+        DWORD dwStep = dwTimeout == 0 ? STOP_POLL_INTERVAL : std::min(STOP_POLL_INTERVAL, dwTimeout - dwSpent);
+        ::WaitForSingleObject(hThread, dwStep);
+    }
     if (!HasThreadEnded()) {
         m_bAbandoned = true;
         return FALSE;

@@ -162,22 +162,26 @@ void CPortSettingDlg::OnOK() {
     m_pPort1->m_bCtsFlow = bCtsFlow;
     m_pPort2->m_bCtsFlow = bCtsFlow;
 
+    // Both ports open before either relays: bytes that come meanwhile wait
+    // in the driver instead of being read while the partner cannot take them.
     bool bFailed = false;
-    if (!m_pPort1->Open()) {
+    if (!m_pPort1->OpenPort()) {
         AfxMessageBox("指定のポート１はオープンできませんでした。", MB_OK);
         bFailed = true;
     }
-    if (!m_pPort2->Open()) {
+    if (!m_pPort2->OpenPort()) {
         AfxMessageBox("指定のポート２はオープンできませんでした。", MB_OK);
         bFailed = true;
     }
+    if (bFailed && nOld1 >= 0) {
+        m_pPort1->SetPortSetting(WithPortName(kept, nOld1));
+        m_pPort2->SetPortSetting(WithPortName(kept, nOld2));
+        m_pPort1->OpenPort();
+        m_pPort2->OpenPort();
+    }
+    m_pPort1->StartRelaying();
+    m_pPort2->StartRelaying();
     if (bFailed) {
-        if (nOld1 >= 0) {
-            m_pPort1->SetPortSetting(WithPortName(kept, nOld1));
-            m_pPort2->SetPortSetting(WithPortName(kept, nOld2));
-            m_pPort1->Open();
-            m_pPort2->Open();
-        }
         return;
     }
 

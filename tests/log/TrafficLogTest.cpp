@@ -181,6 +181,11 @@ TEST_F(TrafficLogTest, CtsChangeFlushesAndPostsTransitionRowThenColumnFollowsLin
     log.OnCtsChanged(0, false);
     EXPECT_EQ(kWentOff + "000120| RTS is Hi", Left()[3]);
     EXPECT_EQ(kOff, log.GetSignalColumn(0));
+
+    // A gap the relay had to leave in its reports is one row at its place.
+    log.OnLineLost(0, 1234, 2);
+    EXPECT_EQ(kOff + "000000| Not shown: 1234 bytes, 2 line changes", Left()[4]);
+    EXPECT_EQ(kOff + "000000|", Right()[4]);
 }
 
 TEST_F(TrafficLogTest, DsrChangeRewritesOnlyTheHeader)

@@ -151,7 +151,7 @@ protected:
     CPaintedView m_view[2];
     CStatic m_label[2];
     ZEV::CSerialPort m_port[2];
-    volatile bool m_bMonitor = true;
+    std::atomic<bool> m_bMonitor{true};
     std::string m_strIni;
     CWindowLogHost m_host;
     CTrafficLog m_log;

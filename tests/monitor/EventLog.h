@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -29,6 +30,10 @@ public:
 
     void OnLineData(int nIndex, DWORD dwSize, const BYTE* pData) override
     {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [&] { return !m_bHold; });
+        }
         char text[32];
         if (dwSize == 1)
             std::snprintf(text, sizeof(text), "D%d:%02X", nIndex, pData[0]);
@@ -37,6 +42,21 @@ public:
         Add('D', nIndex, text);
     }
     void OnCtsChanged(int nIndex, bool bState) override { Add('C', nIndex, Line('C', nIndex, bState)); }
+    // "L0:bytes/lines"; a receive time is kept apart, only counted.
+    void OnLineLost(int nIndex, DWORD dwBytes, DWORD dwLines) override
+    {
+        Add('L', nIndex, "L" + std::to_string(nIndex) + ":" + std::to_string(dwBytes) + "/" + std::to_string(dwLines));
+    }
+    void OnLineTime(int, ULONGLONG qwMicros) override { m_qwLastTime = qwMicros; }
+    std::atomic<ULONGLONG> m_qwLastTime{0};
+
+    // While held, the first data call waits (an event thread held up behind the window).
+    void Hold(bool bHold)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bHold = bHold;
+        m_changed.notify_all();
+    }
     void OnDsrChanged(int nIndex, bool bState) override { Add('S', nIndex, Line('S', nIndex, bState)); }
 
     std::vector<TEvent> Events() const
@@ -101,6 +121,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<TEvent> m_events;
+    bool m_bHold = false;
 };
 
 // Installed over the simulated pair for its lifetime and passes every call
@@ -157,14 +178,15 @@ private:
     ZEV::ICommDriver* m_pPrevious;
 };
 
-// Writes down the modem status reads and line escapes that the creating
-// thread makes, as "status 2" or "escape 1 SETDTR" (port numbers 1 and 2).
+// Writes down the modem status reads and line escapes that one thread (by
+// default the creating one) makes, as "status 2" or "escape 1 SETDTR" (port
+// numbers 1 and 2).
 class CCallRecorder : public CSimForwarder
 {
 public:
-    explicit CCallRecorder(CSimPortPair& sim)
+    explicit CCallRecorder(CSimPortPair& sim, DWORD dwThreadId = GetCurrentThreadId())
         : CSimForwarder(sim)
-        , m_dwThreadId(GetCurrentThreadId())
+        , m_dwThreadId(dwThreadId)
     {
     }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "monitor/LineRelay.h"
+#include "monitor/RelayQueue.h"
 #include "tests/monitor/EventLog.h"
 #include "tests/sim/SimPortPair.h"
 
@@ -350,12 +351,55 @@ TEST_F(RelayTest, FloodsBothWaysAtOnceArriveWholeAndAreReportedByteByByteInOrder
     }
 }
 
+TEST_F(RelayTest, AFloodIntoAStalledEventThreadIsReportedWholeInOrder)
+{
+    OpenBoth();
+    m_log.Hold(true);
+    // One read per byte: more reads than Windows lets messages wait in a
+    // queue (the event thread keeps that limit under Wine too).
+    m_sim.SetReadLimit(0, 1);
+    std::string strSent;
+    for (int i = 0; i < 2 * (ZEV::POSTED_MESSAGE_LIMIT + 500); ++i)
+        strSent.push_back(static_cast<char>(i * 7 + i / 256));
+    m_sim.DeviceSend(0, strSent);
+    ASSERT_TRUE(m_sim.WaitForDeviceBytes(1, strSent.size(), 60000));
+    m_log.Hold(false);
+    ASSERT_TRUE(m_log.WaitFor([&] { return m_log.Count(0, 'D') == strSent.size(); }, WAIT));
+    std::vector<std::string> reported = m_log.Of(0, 'D');
+    for (size_t i = 0; i < strSent.size(); ++i) {
+        char text[8];
+        snprintf(text, sizeof(text), "D0:%02X", static_cast<BYTE>(strSent[i]));
+        ASSERT_EQ(text, reported[i]) << "byte " << i;
+    }
+    EXPECT_EQ(0u, m_log.Count(0, 'L'));
+    EXPECT_GT(m_log.m_qwLastTime.load(), 1700000000000000ull) << "stamped with the UTC time";
+}
+
+TEST(RelayQueueTest, WhatPassesTheBoundIsCountedOnceAtItsPlace)
+{
+    CRelayQueue queue(4, 8);
+    CEventLog log;
+    const BYTE bytes[] = {0x61, 0x62, 0x63, 0x64, 0x65};
+    EXPECT_TRUE(queue.AddData(bytes, 2, 100)) << "turns non-empty: wake";
+    EXPECT_FALSE(queue.AddEntry(RELAY_CTS, 1, 100));
+    EXPECT_FALSE(queue.AddData(bytes + 2, 3, 200)) << "past 4 bytes: given up";
+    EXPECT_FALSE(queue.AddEntry(RELAY_DSR, 1, 300)) << "behind the gap: joins its count";
+    queue.OnWakeRefused();
+    EXPECT_TRUE(queue.Rewake());
+    queue.Deliver(0, &log);
+    EXPECT_EQ((std::vector<std::string>{"D0:61", "D0:62", "C0:1", "L0:3/1"}), log.Of(0));
+    EXPECT_EQ(200u, log.m_qwLastTime.load());
+    EXPECT_TRUE(queue.AddData(bytes + 4, 1, 400)) << "taken: room again";
+    queue.Deliver(0, &log);
+    EXPECT_EQ("D0:65", log.Of(0).back());
+}
+
 // What real drivers do, each as a personality of the simulated pair.
 TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
 {
     const struct { const char* pszName; int nDriver; bool bDcbLeft; } rows[] = {{"plain", -1, false},
         {"usbser", CSimPortPair::SIM_USBSER, false}, {"ch340", CSimPortPair::SIM_CH340, false},
-        {"ftdi", CSimPortPair::SIM_FTDI, false}, {"fAbortOnError and fNull left on", -1, true}};
+        {"ftdi", CSimPortPair::SIM_FTDI, false}, {"fAbortOnError, fNull, equal XON/XOFF and odd limits left", -1, true}};
     m_port1.m_bCtsFlow = m_port2.m_bCtsFlow = true;
     std::string strFlood;
     for (int i = 0; i < 6000; ++i)
@@ -369,8 +413,13 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
                                nFault == row.nDriver || nFault == CSimPortPair::SIM_REUSE_HANDLES);
             DCB dcb = m_sim.GetDcb(nPort);
             dcb.fAbortOnError = dcb.fNull = row.bDcbLeft;
+            if (row.bDcbLeft) {
+                dcb.XonChar = dcb.XoffChar = 0;
+                dcb.XonLim = dcb.XoffLim = 0xFFFF;
+            }
             m_sim.SetDriverDcb(nPort, dcb);
             m_sim.SetDeviceRts(nPort, true);
+            m_sim.SetDeviceDtr(nPort, false);
         }
         OpenBoth();
         // As the program does once both ports are open: a line found before the partner
@@ -403,6 +452,14 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
         m_sim.DeviceSend(0, strHeld);
         nReported += strFlood.size() + strHeld.size();
         EXPECT_LT(Elapsed([&] { m_log.WaitFor([&] { return m_log.Count(0, 'D') == nReported; }, WAIT); }), 3000u);
+        // Behind that held write this port's lines still reach the partner
+        // and its bytes are still read and reported.
+        m_sim.SetDeviceDtr(0, true);
+        EXPECT_LT(Elapsed([&] { m_sim.WaitUntil([&] { return m_sim.GetPortDtr(1); }, WAIT); }), 200u) << "held write";
+        m_sim.DeviceSend(0, strFlood.substr(0, 3000));
+        nReported += 3000;
+        EXPECT_LT(Elapsed([&] { m_log.WaitFor([&] { return m_log.Count(0, 'D') == nReported; }, WAIT); }), 500u);
+        EXPECT_EQ(0u, m_sim.GetQueuedCount(0));
         nReported += 2;
         m_sim.DeviceSend(0, "s");
         Sleep(100);
@@ -413,8 +470,13 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
         EXPECT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetDeviceBytes(1).find('Z') != std::string::npos; }, WAIT));
         std::string strGot = m_sim.TakeDeviceBytes(1);
         EXPECT_EQ(strHeld.substr(0, strGot.size() - 1) + "Z", strGot);
-        EXPECT_LT(Elapsed([&] { m_port1.Close(); }), 50u) << "idle stop";
-        EXPECT_LT(Elapsed([&] { m_port2.Close(); }), 50u) << "idle stop";
+        {
+            // From the wake to its end the receive thread makes one pass.
+            CCallRecorder passes(m_sim, m_port1.GetReceiveThreadId());
+            EXPECT_LT(Elapsed([&] { m_port1.Close(); }), 50u) << "idle stop";
+            EXPECT_LT(Elapsed([&] { m_port2.Close(); }), 50u) << "idle stop";
+            EXPECT_LE(passes.Calls().size(), 1u) << "status reads after the stop";
+        }
     }
     EXPECT_EQ(0u, m_sim.GetClosedHandleCalls());
 }
@@ -499,6 +561,28 @@ TEST_F(RelayLifetimeTest, TheSurvivorOfAPairKeepsReportingAfterItsPartnerIsDestr
     EXPECT_EQ(std::vector<std::string>{"D0:5A"}, m_log.Of(0, 'D'));
     EXPECT_TRUE(m_pPort1->IsReceiving());
     EXPECT_EQ(0u, m_sim.GetCallCount(CSimPortPair::SIM_WRITE));
+}
+
+TEST_F(RelayLifetimeTest, AReceiveThreadStuckInTheDriverIsAbandonedNotTerminatedAndThePortIsNotReused)
+{
+    ASSERT_TRUE(m_pPort1->Open());
+    HANDLE hThread = OpenThread(SYNCHRONIZE, FALSE, m_pPort1->GetReceiveThreadId());
+    ASSERT_TRUE(hThread != NULL);
+    m_sim.ResetCallCounts();
+    m_sim.SetFault(0, CSimPortPair::SIM_STATUS_HANGS, true);
+    ASSERT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetCallCount(CSimPortPair::SIM_MODEM_STATUS, 0) > 0; }, WAIT));
+
+    DWORD dwStart = GetTickCount();
+    m_pPort1->Close();
+    EXPECT_LT(GetTickCount() - dwStart, ZEV::THREAD_STOP_LIMIT + 2000);
+    EXPECT_TRUE(m_pPort1->IsUnusable());
+    EXPECT_FALSE(m_pPort1->Open());
+    EXPECT_TRUE(m_sim.IsPortOpen(0)) << "the handle stays for the call still in it";
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(hThread, 0)) << "never terminated";
+
+    m_sim.SetFault(0, CSimPortPair::SIM_STATUS_HANGS, false);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, WAIT)) << "ends by itself once the call returns";
+    CloseHandle(hThread);
 }
 
 TEST_F(RelayLifetimeTest, TheReceiveThreadRunsExactlyWhileThePortIsOpen)

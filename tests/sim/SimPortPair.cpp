@@ -285,6 +285,12 @@ void CSimPortPair::SetWriteLimit(int nPort, DWORD dwLimit)
     Port(nPort).dwWriteLimit = dwLimit;
 }
 
+void CSimPortPair::SetReadLimit(int nPort, DWORD dwLimit)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Port(nPort).dwReadLimit = dwLimit;
+}
+
 void CSimPortPair::SetDriverDcb(int nPort, const DCB& dcb)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -396,6 +402,7 @@ void CSimPortPair::NoteEvent(TSimPort& port, DWORD dwEvent)
 DWORD CSimPortPair::TakeReadable(TSimPort& port, BYTE* pBuffer, DWORD dwSize)
 {
     DWORD dwCount = 0;
+    dwSize = std::min(dwSize, port.dwReadLimit);
     while (dwCount < dwSize && !port.rxQueue.empty()) {
         pBuffer[dwCount++] = port.rxQueue.front();
         port.rxQueue.pop_front();
@@ -578,6 +585,7 @@ void CSimPortPair::ApplyLineControl(TSimPort& port)
     else if (port.dcb.fRtsControl == RTS_CONTROL_DISABLE)
         port.bPortRts = false;
     port.bRtsAsked = port.bPortRts;
+    port.bRtsLagged = port.bPortRts;
 }
 
 BOOL CSimPortPair::SetCommState(HANDLE hPort, DCB* pDcb)
@@ -587,7 +595,7 @@ BOOL CSimPortPair::SetCommState(HANDLE hPort, DCB* pDcb)
     CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
-    if (pPort->bFaults[SIM_STATE_REFUSED])
+    if (pPort->bFaults[SIM_STATE_REFUSED] || pDcb->XonChar == pDcb->XoffChar)
         return error.Set(ERROR_INVALID_PARAMETER);
     pPort->dcb = *pDcb;
     ApplyLineControl(*pPort);
@@ -703,6 +711,7 @@ BOOL CSimPortPair::GetCommModemStatus(HANDLE hPort, DWORD* pStatus)
     CErrorOnExit& error = call.error;
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
+    m_changed.wait(call.lock, [&] { return !pPort->bFaults[SIM_STATUS_HANGS]; });
     if (pPort->bFaults[SIM_STATUS_UNREADABLE])
         return error.Set(ERROR_GEN_FAILURE);
     *pStatus = (pPort->bDeviceRts ? MS_CTS_ON : 0) | (pPort->bDeviceDtr ? MS_DSR_ON : 0);
@@ -717,15 +726,24 @@ BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)
     if (pPort == nullptr)
         return error.Set(ERROR_INVALID_HANDLE);
     pPort->escapes.push_back(dwFunc);
+    bool bUsbser = pPort->bFaults[SIM_USBSER];
     switch (dwFunc) {
-    case SETRTS: pPort->bRtsAsked = true; break;
-    case CLRRTS: pPort->bRtsAsked = false; break;
+    case SETRTS:
+    case CLRRTS:
+        pPort->bRtsLagged = pPort->bRtsAsked;
+        pPort->bRtsAsked = dwFunc == SETRTS;
+        break;
     case SETDTR: pPort->bPortDtr = true; break;
     case CLRDTR: pPort->bPortDtr = false; break;
     default: break;
     }
-    if (!pPort->bFaults[SIM_USBSER] || dwFunc == SETDTR || dwFunc == CLRDTR)
+    if (!bUsbser) {
         pPort->bPortRts = pPort->bRtsAsked;
+    } else if (dwFunc == SETDTR || dwFunc == CLRDTR) {
+        // The DTR request carries the RTS value asked before the last change.
+        pPort->bPortRts = pPort->bRtsLagged;
+        pPort->bRtsLagged = pPort->bRtsAsked;
+    }
     m_changed.notify_all();
     return TRUE;
 }

@@ -67,6 +67,8 @@
 //   SetCommState (RTS_CONTROL_ENABLE / DTR_CONTROL_ENABLE raise them,
 //   *_DISABLE drops them, handshake modes leave them). CloseHandle leaves
 //   them as they are, so a test sees whether the code dropped them itself.
+// - SetCommState fails with ERROR_INVALID_PARAMETER when XonChar equals
+//   XoffChar, as Windows' does.
 // - As under Wine, CancelIoEx does not end a WaitCommEvent. fNull drops 0x00
 //   bytes; after InjectLineError with fAbortOnError, I/O fails until
 //   ClearCommError. SIM_USBSER: no CTS events, RTS reaches the device only with
@@ -106,6 +108,7 @@ public:
         SIM_WRITE_FAILS,       // WriteFile: ERROR_GEN_FAILURE
         SIM_QUEUE_UNREADABLE,  // ClearCommError: ERROR_GEN_FAILURE
         SIM_NO_LINE_EVENTS,    // WaitCommEvent for EV_CTS/EV_DSR: ERROR_NOT_SUPPORTED
+        SIM_STATUS_HANGS,      // GetCommModemStatus: does not return while set (a bad driver)
         SIM_USBSER,            // driver personalities (see above)
         SIM_CH340,
         SIM_FTDI,
@@ -152,6 +155,8 @@ public:
     DWORD GetClosedHandleCalls() const;
     // At most dwLimit bytes per WriteFile (0: every write writes nothing).
     void SetWriteLimit(int nPort, DWORD dwLimit);
+    // At most dwLimit bytes per ReadFile: a flood takes one read per byte.
+    void SetReadLimit(int nPort, DWORD dwLimit);
     // What GetCommState reports before any SetCommState, and after it.
     void SetDriverDcb(int nPort, const DCB& dcb);
     void SetDriverTimeouts(int nPort, const COMMTIMEOUTS& timeouts);
@@ -220,6 +225,7 @@ private:
         std::string strName;
         bool bFaults[SIM_FAULT_COUNT] = {};
         DWORD dwWriteLimit = 0xFFFFFFFF;
+        DWORD dwReadLimit = 0xFFFFFFFF;
         HANDLE hOpen = NULL;
         std::deque<BYTE> rxQueue;
         std::string strDeviceBytes;
@@ -228,6 +234,7 @@ private:
         bool bPortRts = false;
         bool bPortDtr = false;
         bool bRtsAsked = false;
+        bool bRtsLagged = false;
         DWORD dwErrors = 0;
         bool bAborting = false;
         bool bOverlapped = false;
