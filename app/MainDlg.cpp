@@ -1,10 +1,13 @@
 #include "app/MainDlg.h"
 
 #include <cstring>
+#include <cwchar>
+#include <dlgs.h>
 #include <exception>
 #include <vector>
 
 #include "app/AboutDlg.h"
+#include "app/VersionInfo.h"
 #include "layout/ColumnPairLayout.h"
 #include "log/LogExport.h"
 #include "res/resource.h"
@@ -24,6 +27,9 @@ const char SAVED[] = "保存しました。";
 const char SAVE_FAILED[] = "保存に失敗しました。";
 const char RECORDING_STOPPED[] = "ログ記録を中止しました。";
 const char EXPORT_FILTER[] = "txtファイル (*.txt)|*.txt|すべてのファイル (*.*)|*.*||";
+const char RECORD_FILTER[] = "txtファイル (*.txt)|*.txt|Wireshark キャプチャ (*.pcapng)|*.pcapng||";
+const wchar_t* const RECORD_EXTENSIONS[] = {L"txt", L"pcapng"};
+const wchar_t CAPTURE_SUFFIX[] = L".pcapng";
 const DWORD EXPORT_NAME_BUFFER = 100000;
 const int LOG_LINE_LIMIT = 100000;
 // Posted by a recording's writer when the recording stopped by itself; wParam
@@ -36,8 +42,8 @@ const UINT WM_RECORD_STOPPED = WM_APP + 1;
 class CExportFileDialog : public CFileDialog
 {
 public:
-    explicit CExportFileDialog(CWnd* pParent)
-        : CFileDialog(FALSE, "txt", "", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, EXPORT_FILTER, pParent)
+    explicit CExportFileDialog(CWnd* pParent, const char* pszFilter = EXPORT_FILTER)
+        : CFileDialog(FALSE, "txt", "", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, pszFilter, pParent)
     {
     }
 
@@ -51,6 +57,72 @@ public:
         return bResult;
     }
 };
+
+// The save dialog of the recording command: the file type chosen sets the
+// extension of the name shown and of a name typed without one.
+class CRecordFileDialog : public CExportFileDialog
+{
+public:
+    explicit CRecordFileDialog(CWnd* pParent) : CExportFileDialog(pParent, RECORD_FILTER) {}
+
+    void OnTypeChange() override
+    {
+        // The dialog is a Unicode one: its CDM_ messages carry UTF-16 texts.
+        HWND hDialog = ::GetParent(m_hWnd);
+        const LRESULT nType = ::SendDlgItemMessageW(hDialog, cmb1, CB_GETCURSEL, 0, 0);
+        if (nType < 0 || nType >= static_cast<LRESULT>(sizeof(RECORD_EXTENSIONS) / sizeof(RECORD_EXTENSIONS[0])))
+            return;
+        const wchar_t* pszExt = RECORD_EXTENSIONS[nType];
+        ::SendMessageW(hDialog, CDM_SETDEFEXT, 0, reinterpret_cast<LPARAM>(pszExt));
+        wchar_t szName[MAX_PATH] = L"";
+        if (::SendMessageW(hDialog, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(szName)) <= 0)
+            return;
+        const std::wstring strName = ReplaceRecordExtension(szName, pszExt);
+        if (!strName.empty())
+            ::SendMessageW(hDialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(strName.c_str()));
+    }
+
+private:
+    // The name with its extension of a recording type replaced, or empty.
+    static std::wstring ReplaceRecordExtension(std::wstring strName, const wchar_t* pszExt)
+    {
+        for (const wchar_t* pszOld : RECORD_EXTENSIONS) {
+            const size_t nOld = std::wcslen(pszOld) + 1;
+            if (strName.size() <= nOld || ::lstrcmpiW(strName.c_str() + strName.size() - nOld + 1, pszOld) != 0 ||
+                strName[strName.size() - nOld] != L'.')
+                continue;
+            return strName.replace(strName.size() - nOld + 1, nOld - 1, pszExt);
+        }
+        return std::wstring();
+    }
+};
+
+bool IsCapturePath(const std::wstring& strPath)
+{
+    const size_t nSuffix = sizeof(CAPTURE_SUFFIX) / sizeof(CAPTURE_SUFFIX[0]) - 1;
+    return strPath.size() >= nSuffix && ::lstrcmpiW(strPath.c_str() + strPath.size() - nSuffix, CAPTURE_SUFFIX) == 0;
+}
+
+// "Taplinar 0.19.1028.0": the product and the version of this executable.
+std::string MakeApplicationName()
+{
+    char szPath[MAX_PATH] = {};
+    ::GetModuleFileNameA(NULL, szPath, MAX_PATH);
+    ZEV::CVersionInfo info;
+    if (!info.Load(szPath) || info.GetFixedInfo() == nullptr)
+        return "Taplinar";
+    const VS_FIXEDFILEINFO* pFixed = info.GetFixedInfo();
+    return ZEV::Format("%s %u.%u.%u.%u", info.GetString("ProductName").c_str(), HIWORD(pFixed->dwFileVersionMS),
+                       LOWORD(pFixed->dwFileVersionMS), HIWORD(pFixed->dwFileVersionLS), LOWORD(pFixed->dwFileVersionLS));
+}
+
+// "COM1" of "\\.\COM1".
+std::string GetShortPortName(const CLineRelay& port)
+{
+    const std::string strName = port.GetPortSetting().strPortName;
+    const size_t nSlash = strName.find_last_of('\\');
+    return nSlash == std::string::npos ? strName : strName.substr(nSlash + 1);
+}
 
 bool IsCtsOn(CLineRelay& port)
 {
@@ -73,6 +145,7 @@ CMainDlg::CMainDlg(CWnd* pParent)
       m_hIcon(AfxGetApp() != NULL ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
                                   : ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_bMonitor(true),
+      m_pCapture(nullptr),
       m_nRecording(0),
       m_log(nullptr)
 {
@@ -172,6 +245,7 @@ bool CMainDlg::OpenPorts()
     PrimeLines(m_port1, m_port2, bCts[0], bCts[1]);
     bool bDsr[2] = {m_port1.IsDsrOn() != FALSE, m_port2.IsDsrOn() != FALSE};
     m_log.MarkOpen(bCts, bDsr);
+    RestateCapture();
     return true;
 }
 
@@ -326,9 +400,8 @@ void CMainDlg::OnPortSetting()
     OpenPorts();
 }
 
-bool CMainDlg::AskSavePath(const std::string& strInitialName, std::wstring& strPath)
+bool CMainDlg::AskSavePath(CFileDialog& dlg, const std::string& strInitialName, std::wstring& strPath)
 {
-    CExportFileDialog dlg(this);
     std::vector<char> name(EXPORT_NAME_BUFFER, '\0');
     std::strncpy(name.data(), strInitialName.c_str(), EXPORT_NAME_BUFFER - 1);
     dlg.m_ofn.lpstrFile = name.data();
@@ -343,7 +416,8 @@ bool CMainDlg::AskSavePath(const std::string& strInitialName, std::wstring& strP
 void CMainDlg::ExportLog()
 {
     std::wstring strPath;
-    if (!AskSavePath(std::string(), strPath)) {
+    CExportFileDialog dlg(this);
+    if (!AskSavePath(dlg, std::string(), strPath)) {
         return;
     }
     CWaitCursor wait;
@@ -368,7 +442,8 @@ void CMainDlg::OnRecordLog()
         return;
     }
     std::wstring strPath;
-    if (AskSavePath(MakeRecordingName(), strPath)) {
+    CRecordFileDialog dlg(this);
+    if (AskSavePath(dlg, MakeRecordingName(), strPath)) {
         StartRecording(strPath, false);
     }
 }
@@ -377,19 +452,46 @@ void CMainDlg::StartRecording(const std::wstring& strPath, bool bAppend)
 {
     // A recording still completing its file is waited for: it may be this file.
     m_pFinishing.reset();
-    std::unique_ptr<CLogRecorder> pRecorder(new CLogRecorder(m_hWnd, WM_RECORD_STOPPED, ++m_nRecording));
+    CLogRecorder* pText = nullptr;
+    CCaptureRecorder* pCapture = nullptr;
+    std::unique_ptr<CFileRecorder> pRecorder;
+    if (IsCapturePath(strPath)) {
+        const std::string strPorts[2] = {GetShortPortName(m_port1), GetShortPortName(m_port2)};
+        pRecorder.reset(pCapture = new CCaptureRecorder(m_hWnd, WM_RECORD_STOPPED, ++m_nRecording,
+                                                        MakeApplicationName(), strPorts));
+    } else {
+        pRecorder.reset(pText = new CLogRecorder(m_hWnd, WM_RECORD_STOPPED, ++m_nRecording));
+    }
     if (!pRecorder->Start(strPath.c_str(), bAppend)) {
         AfxMessageBox(RECORDING_STOPPED, MB_ICONSTOP);
         return;
     }
     m_pRecorder = std::move(pRecorder);
-    m_log.SetRowSink(m_pRecorder.get());
+    m_pCapture = pCapture;
+    RestateCapture();
+    m_log.SetRowSink(pText);
+    m_log.SetCaptureFeed(pCapture);
     CheckRecordItem();
+}
+
+void CMainDlg::RestateCapture()
+{
+    if (m_pCapture == nullptr) {
+        return;
+    }
+    const DWORD dwGaps[2] = {CCaptureStream::GetFrameGap(m_port1.GetPortSetting()),
+                             CCaptureStream::GetFrameGap(m_port2.GetPortSetting())};
+    m_pCapture->SetFrameGaps(dwGaps);
+    const bool bCts[2] = {m_port1.GetLastCts() == 1, m_port2.GetLastCts() == 1};
+    const bool bDsr[2] = {m_port1.GetLastDsr() == 1, m_port2.GetLastDsr() == 1};
+    m_pCapture->RestateLines(bCts, bDsr);
 }
 
 void CMainDlg::StopRecording()
 {
     m_log.SetRowSink(nullptr);
+    m_log.SetCaptureFeed(nullptr);
+    m_pCapture = nullptr;
     m_pRecorder->Finish();
     m_pFinishing = std::move(m_pRecorder);
     CheckRecordItem();

@@ -8,6 +8,7 @@
 
 #include "framework/Afx.h"
 #include "layout/LayoutDialog.h"
+#include "log/CaptureRecorder.h"
 #include "log/LogListBox.h"
 #include "log/LogRecorder.h"
 #include "log/TrafficLog.h"
@@ -68,8 +69,11 @@ private:
     void SavePlacement();
     void AttachLogHost();
     void SyncTopIndex(CLogListBox& from, CLogListBox& to);
-    bool AskSavePath(const std::string& strInitialName, std::wstring& strPath);
+    bool AskSavePath(CFileDialog& dlg, const std::string& strInitialName, std::wstring& strPath);
+    // A file ending in ".pcapng" gets a capture, any other the text log.
     void StartRecording(const std::wstring& strPath, bool bAppend);
+    // A capture's ports: names, frame gaps, input lines.
+    void RestateCapture();
     // The log stops handing rows over; the writer completes the file on its own.
     void StopRecording();
     void CheckRecordItem();
@@ -88,8 +92,9 @@ private:
     // may still hand the log a queued event while the relay is being destroyed.
     CWindowLogHost m_logHost;
     // Before the log, which hands them rows until it is destroyed.
-    std::unique_ptr<CLogRecorder> m_pRecorder;
-    std::unique_ptr<CLogRecorder> m_pFinishing;   // completing its file
+    std::unique_ptr<CFileRecorder> m_pRecorder;
+    std::unique_ptr<CFileRecorder> m_pFinishing;  // completing its file
+    CCaptureRecorder* m_pCapture;                 // m_pRecorder when it records a capture
     WPARAM m_nRecording;                          // counts the recordings started
     std::wstring m_strStartRecording;
     CTrafficLog m_log;

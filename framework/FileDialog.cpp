@@ -110,6 +110,10 @@ UINT_PTR CALLBACK CFileDialog::HookProc(HWND hWnd, UINT message, WPARAM, LPARAM 
         pDlg->OnInitDone();
         return 0;
     }
+    if (pHdr->code == CDN_TYPECHANGE) {
+        pDlg->OnTypeChange();
+        return 0;
+    }
     if (pHdr->code == CDN_FILEOK && pDlg->OnFileNameOK()) {
         ::SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, 1);
         return 1;
@@ -123,6 +127,10 @@ BOOL CFileDialog::OnInitDialog()
 }
 
 void CFileDialog::OnInitDone()
+{
+}
+
+void CFileDialog::OnTypeChange()
 {
 }
 

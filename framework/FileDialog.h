@@ -10,7 +10,7 @@
 // The system's open or save file dialog. The filter uses '|' between its
 // parts ("Text (*.txt)|*.txt||"). The dialog runs with a hook, so a derived
 // class sees OnInitDialog (with this object bound to the hook's child dialog;
-// GetParent() is the system dialog itself) and OnInitDone.
+// GetParent() is the system dialog itself), OnInitDone and OnTypeChange.
 // m_ofn may be adjusted between construction and DoModal, for example to hand
 // in a larger file-name buffer. Its texts are Shift-JIS; the system dialog itself
 // runs through the Unicode function, so the path chosen may hold any character:
@@ -34,6 +34,8 @@ public:
 
     BOOL OnInitDialog() override;
     virtual void OnInitDone();
+    // The user chose another file type (GetParent() is the system dialog).
+    virtual void OnTypeChange();
     // Nonzero keeps the dialog open.
     virtual BOOL OnFileNameOK();
 

@@ -33,7 +33,7 @@ const size_t MAX_BLOCK_BYTES = 64 * 1024;
 } // namespace
 
 CTrafficLog::CTrafficLog(ILogHost* pHost)
-    : m_pHost(pHost), m_pSink(nullptr), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false),
+    : m_pHost(pHost), m_pSink(nullptr), m_pFeed(nullptr), m_dwLastTick(ZEV::GetTick() - TICK_FAR_PAST), m_nLineBytes(16), m_bFullDump(false),
       m_dwLastData(0), m_bTimerArmed(false), m_bUntold(false)
 {
     m_strSignal[0] = m_strSignal[1] = SIGNAL_UNKNOWN;
@@ -54,6 +54,8 @@ void CTrafficLog::OnLineData(int nIndex, DWORD dwSize, const BYTE* pData)
     if (!IsValidPort(nIndex) || (pData == nullptr && dwSize != 0))
         return;
     ZEV::CSyncLock lock(m_lock);
+    if (m_pFeed != nullptr)
+        m_pFeed->OnLineData(nIndex, dwSize, pData);
     do {
         if (nIndex != m_pending.nPort) {
             WritePending();
@@ -76,9 +78,13 @@ void CTrafficLog::OnLineData(int nIndex, DWORD dwSize, const BYTE* pData)
 
 void CTrafficLog::OnCtsChanged(int nIndex, bool bState)
 {
-    if (!IsValidPort(nIndex) || !AreSignalsShown())
+    if (!IsValidPort(nIndex))
         return;
     ZEV::CSyncLock lock(m_lock);
+    if (m_pFeed != nullptr)
+        m_pFeed->OnCtsChanged(nIndex, bState);
+    if (!AreSignalsShown())
+        return;
     WritePending();
     // The column follows the line also while monitoring is off, so that it is
     // right again when monitoring comes back on; only the row is left out.
@@ -97,9 +103,13 @@ void CTrafficLog::OnLineEvent(int nIndex, ELineEvent eEvent)
     static const char* const TEXTS[] = {" BREAK", " Framing error", " Parity error", " Overrun error",
                                         " Receive overflow", " Line error"};
     const size_t nText = static_cast<size_t>(eEvent);
-    if (!IsValidPort(nIndex) || nText >= sizeof(TEXTS) / sizeof(TEXTS[0]) || !AreSignalsShown())
+    if (!IsValidPort(nIndex) || nText >= sizeof(TEXTS) / sizeof(TEXTS[0]))
         return;
     ZEV::CSyncLock lock(m_lock);
+    if (m_pFeed != nullptr && m_pHost->IsMonitoring())
+        m_pFeed->OnLineEvent(nIndex, eEvent);
+    if (!AreSignalsShown())
+        return;
     // The bytes before the event go out first, so the row stands at its place.
     WritePending();
     if (!m_pHost->IsMonitoring())
@@ -110,14 +120,25 @@ void CTrafficLog::OnLineEvent(int nIndex, ELineEvent eEvent)
 
 void CTrafficLog::OnDsrChanged(int nIndex, bool bState)
 {
-    if (!IsValidPort(nIndex) || !AreSignalsShown())
+    if (!IsValidPort(nIndex))
         return;
     {
         ZEV::CSyncLock lock(m_lock);
+        if (m_pFeed != nullptr)
+            m_pFeed->OnDsrChanged(nIndex, bState);
+        if (!AreSignalsShown())
+            return;
         WritePending();
     }
     // Like the signal column, the header follows the line while monitoring is off.
     UpdateHeader(nIndex, bState);
+}
+
+void CTrafficLog::OnLineTime(int nIndex, ULONGLONG qwMicros)
+{
+    ZEV::CSyncLock lock(m_lock);
+    if (m_pFeed != nullptr)
+        m_pFeed->OnLineTime(nIndex, qwMicros);
 }
 
 void CTrafficLog::OnLineLost(int nIndex, DWORD dwBytes, DWORD dwLineChanges)
@@ -125,6 +146,8 @@ void CTrafficLog::OnLineLost(int nIndex, DWORD dwBytes, DWORD dwLineChanges)
     if (!IsValidPort(nIndex))
         return;
     ZEV::CSyncLock lock(m_lock);
+    if (m_pFeed != nullptr && m_pHost->IsMonitoring())
+        m_pFeed->OnLineLost(nIndex, dwBytes, dwLineChanges);
     WritePending();
     if (!m_pHost->IsMonitoring())
         return;
@@ -178,6 +201,12 @@ void CTrafficLog::SetRowSink(ILogRowSink* pSink)
     if (pSink == nullptr)
         WritePending();
     m_pSink = pSink;
+}
+
+void CTrafficLog::SetCaptureFeed(ILineListener* pFeed)
+{
+    ZEV::CSyncLock lock(m_lock);
+    m_pFeed = pFeed;
 }
 
 void CTrafficLog::MarkOpen(const bool bCts[2], const bool bDsr[2])

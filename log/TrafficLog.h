@@ -43,10 +43,15 @@ public:
     // none); a block still pending is written out first when a sink leaves,
     // so that it holds every byte received before.
     void SetRowSink(ILogRowSink* pSink);
+    // From the next call on, every call of the relays also goes to pFeed
+    // (nullptr: to none), in the order taken here, before the views' rows:
+    // data, times and events while monitoring, line changes always.
+    void SetCaptureFeed(ILineListener* pFeed);
 
     void OnLineData(int nIndex, DWORD dwSize, const BYTE* pData) override;
     void OnCtsChanged(int nIndex, bool bState) override;
     void OnDsrChanged(int nIndex, bool bState) override;
+    void OnLineTime(int nIndex, ULONGLONG qwMicros) override;
     // A break or line error: a row in the port's view, shown with the line rows.
     void OnLineEvent(int nIndex, ELineEvent eEvent) override;
     // One row in the port's view at the place of the gap: the relay could
@@ -96,6 +101,7 @@ private:
 
     ILogHost* m_pHost;
     ILogRowSink* m_pSink;
+    ILineListener* m_pFeed;
     ZEV::CSyncSection m_lock;
     TLogItem m_pending;
     DWORD m_dwLastTick;

@@ -28,6 +28,11 @@ the line.
     devsim.py --port /dev/pts/5 --role host --seconds 60 --verify
     devsim.py --port /dev/pts/3 --role instrument --lines /tmp/lines
 
+With --modbus SECONDS both first talk Modbus RTU for that long: the host is a master
+reading holding registers of unit 17, the instrument a slave answering them (correct
+CRCs; the instrument raises RTS while it sends a reply, as an RS-485 converter
+would), then they go on as above.
+
 With --verify the host checks every reply byte for byte and the instrument
 checks that every request is well formed; the exit status is 1 when anything
 was wrong. Both print a one-line summary on stderr at the end.
@@ -253,6 +258,93 @@ class Line:
 
 
 # ---------------------------------------------------------------------------
+# Modbus RTU
+
+MODBUS_UNIT = 17
+READ_HOLDING_REGISTERS = 0x03
+# The slave goes on answering this long after its phase, so that the master's
+# last request is answered; the master waits as long before the text protocol.
+MODBUS_GRACE = 1.0
+# A pause this long ends a frame on a pty (reads come whole or in pieces).
+MODBUS_FRAME_GAP = 0.02
+
+
+def modbus_crc(data):
+    crc = 0xFFFF
+    for byte in data:
+        crc ^= byte
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return crc.to_bytes(2, "little")
+
+
+def modbus_frame(body):
+    return bytes(body) + modbus_crc(body)
+
+
+def modbus_register(address):
+    return (address * 37 + 1000) & 0xFFFF
+
+
+def modbus_request(rng):
+    start, count = rng.randrange(0, 200), rng.randint(1, 16)
+    return modbus_frame([MODBUS_UNIT, READ_HOLDING_REGISTERS, *start.to_bytes(2, "big"), *count.to_bytes(2, "big")])
+
+
+def modbus_reply_for(request):
+    """The slave's answer to a read request, or None when it is not one with a good CRC."""
+    if (len(request) != 8 or modbus_crc(request[:-2]) != request[-2:]
+            or request[0] != MODBUS_UNIT or request[1] != READ_HOLDING_REGISTERS):
+        return None
+    start, count = int.from_bytes(request[2:4], "big"), int.from_bytes(request[4:6], "big")
+    values = b"".join(modbus_register(start + i).to_bytes(2, "big") for i in range(count))
+    return modbus_frame([MODBUS_UNIT, READ_HOLDING_REGISTERS, 2 * count, *values])
+
+
+def modbus_receive(line, timeout):
+    """One frame: the bytes up to a pause, or None when none came in time."""
+    if not line.buf and not line._fill(timeout):
+        return None
+    while line._fill(MODBUS_FRAME_GAP):
+        pass
+    frame, line.buf = bytes(line.buf), bytearray()
+    return frame
+
+
+def run_modbus_master(line, args, stats, stopped):
+    rng = random.Random(args.seed)
+    deadline = time.monotonic() + args.modbus
+    while not stopped() and time.monotonic() < deadline:
+        request = modbus_request(rng)
+        line.send(request)
+        reply = modbus_receive(line, args.reply_timeout)
+        stats.exchanges += 1
+        if args.verify and reply != modbus_reply_for(request):
+            stats.error("modbus %s: got %s" % (short(request), short(reply or b"")))
+        time.sleep(rng.uniform(0.05, 0.3))
+    time.sleep(MODBUS_GRACE)
+
+
+def run_modbus_slave(line, args, stats, stopped, lines):
+    rng = random.Random(args.seed)
+    deadline = time.monotonic() + args.modbus + MODBUS_GRACE
+    while not stopped() and time.monotonic() < deadline:
+        request = modbus_receive(line, min(0.2, max(0.0, deadline - time.monotonic())))
+        if request is None:
+            continue
+        reply = modbus_reply_for(request)
+        if reply is None:
+            line.buf[:0] = request   # the master has gone on to the text protocol
+            return
+        stats.exchanges += 1
+        time.sleep(rng.uniform(0.005, 0.02))
+        lines.set_rts(True)
+        line.send(reply)
+        time.sleep(0.03)   # until the reply has left at 9600 bit/s
+        lines.set_rts(False)
+
+
+# ---------------------------------------------------------------------------
 # Roles
 
 class Stats:
@@ -413,6 +505,8 @@ def main(argv=None):
                     help="instrument: report on its own after this many idle seconds (0: never)")
     ap.add_argument("--breaks", type=float, default=4.0,
                     help="instrument: hold a break after this many seconds, again and again (0: never)")
+    ap.add_argument("--modbus", type=float, default=0,
+                    help="seconds of Modbus RTU (host: master, instrument: slave) before the rest")
     ap.add_argument("--lines", help="null-modem state file (tools/nullmodem.py): use RTS/CTS and DTR")
     ap.add_argument("--verbose", action="store_true", help="print each exchange on stderr")
     args = ap.parse_args(argv)
@@ -427,8 +521,16 @@ def main(argv=None):
     try:
         time.sleep(args.start_delay)
         lines.set_dtr(True)
-        run = run_host if args.role == "host" else run_instrument
-        run(line, args, stats, lambda: bool(stop), lines)
+        started = time.monotonic()
+        if args.modbus > 0 and args.role == "host":
+            run_modbus_master(line, args, stats, lambda: bool(stop))
+        elif args.modbus > 0:
+            run_modbus_slave(line, args, stats, lambda: bool(stop), lines)
+        left = args.seconds - (time.monotonic() - started)
+        if args.seconds <= 0 or left > 0:
+            args.seconds = max(left, 0)
+            run = run_host if args.role == "host" else run_instrument
+            run(line, args, stats, lambda: bool(stop), lines)
     finally:
         lines.set_rts(False)
         lines.set_dtr(False)

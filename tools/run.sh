@@ -36,9 +36,9 @@ build() {
 }
 
 start_devices() {
-    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev1" --role host --seed 7 --lines "$TAPLINAR_NULL_MODEM" >"$DEMO/host.log" 2>&1 &
+    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev1" --role host --seed 7 --modbus 5 --lines "$TAPLINAR_NULL_MODEM" >"$DEMO/host.log" 2>&1 &
     pids+=($!)
-    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev2" --role instrument --lines "$TAPLINAR_NULL_MODEM" >"$DEMO/instrument.log" 2>&1 &
+    python3 "$ROOT/tools/devsim.py" --port "$DEMO/dev2" --role instrument --modbus 5 --lines "$TAPLINAR_NULL_MODEM" >"$DEMO/instrument.log" 2>&1 &
     pids+=($!)
 }
 

@@ -5,7 +5,13 @@
 #   tools/tap.sh [DEVICE...]                    the devices given, or every one present
 #   tools/tap.sh --register-only [DEVICE...]    register the COM ports and print them; no window
 #   tools/tap.sh --build DIR ...                use the build tree DIR instead of build/
-#   tools/tap.sh --record FILE ...              record the log into FILE from the start (appended to)
+#   tools/tap.sh --record FILE ...              record the log into FILE from the start (appended to);
+#                                               a FILE ending in .pcapng gets a Wireshark capture
+#   tools/tap.sh --headless --record FILE [DEVICE...]
+#                                               no screen needed: the program runs on a private
+#                                               virtual display between the first two devices, with
+#                                               the other settings of its last run; Ctrl+C or SIGTERM
+#                                               ends it as its File menu does, so the file ends whole
 #
 # Devices found: /dev/ttyUSB*, /dev/ttyACM*, and /dev/ttyS* where the kernel reports a UART.
 # Each keeps its COM number from run to run (keyed by its /dev/serial/by-id name where it
@@ -26,7 +32,9 @@ BUILD_GIVEN=0
 REGISTER_ONLY=0
 RECORD=""
 
-usage() { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+HEADLESS=0
+
+usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 die() { echo "tap.sh: $*" >&2; exit 1; }
 
 # --- The devices -------------------------------------------------------------------------
@@ -322,7 +330,7 @@ build() {
         cmake "$BUILD" >/dev/null
     fi
     echo "tap.sh: building taplinar.exe in $BUILD (the first build takes a few minutes; log: $BUILD/tap-build.log)" >&2
-    if ! cmake --build "$BUILD" --target taplinar -j2 > "$BUILD/tap-build.log" 2>&1; then
+    if ! cmake --build "$BUILD" --target taplinar $([ $HEADLESS = 0 ] || echo tapctl) -j2 > "$BUILD/tap-build.log" 2>&1; then
         grep -v -E '^\[ *[0-9]+%\]' "$BUILD/tap-build.log" | tail -n 40 >&2
         die "build failed (full log: $BUILD/tap-build.log)"
     fi
@@ -339,8 +347,80 @@ start_program() {
     exec wine taplinar.exe
 }
 
+# --- Without a screen --------------------------------------------------------------------
+# Sets port1 and port2 in the [setting] section of the INI file $1 (made when missing).
+set_ini_ports() {
+    local ini=$1
+    [ -f "$ini" ] || printf '[setting]\r\n' > "$ini"
+    grep -q '^\[setting\]' "$ini" || printf '[setting]\r\n' >> "$ini"
+    awk -v p1="$2" -v p2="$3" '
+        function put() { if (inside && !done) { printf "port1=%s\r\nport2=%s\r\n", p1, p2; done = 1 } }
+        { sub(/\r$/, "") }
+        /^\[/ { put(); inside = ($0 == "[setting]") }
+        inside && /^port[12]=/ { next }
+        { printf "%s\r\n", $0 }
+        END { put() }' "$ini" > "$ini.new"
+    mv "$ini.new" "$ini"
+}
+
+HEADLESS_TMP="" XVFB_PID="" PROGRAM_PID=""
+
+# Ends the program as its own exit does (the recording completes its file), then the
+# Wine server and the display; nothing of the run stays.
+stop_headless() {
+    trap - INT TERM
+    if [ -n "$PROGRAM_PID" ] && kill -0 "$PROGRAM_PID" 2>/dev/null; then
+        echo "tap.sh: stopping the program; the recording completes its file" >&2
+        wine "$BUILD/tools/tapctl.exe" quit >/dev/null 2>&1 || true
+        local waited=0
+        while kill -0 "$PROGRAM_PID" 2>/dev/null && [ $waited -lt 300 ]; do sleep 0.1; waited=$((waited + 1)); done
+        kill -0 "$PROGRAM_PID" 2>/dev/null && { echo "tap.sh: the program did not end; killed" >&2; kill -KILL "$PROGRAM_PID"; }
+    fi
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    [ -z "$XVFB_PID" ] || { kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null || true; }
+    [ -z "$HEADLESS_TMP" ] || rm -rf "$HEADLESS_TMP"
+    PROGRAM_PID="" XVFB_PID="" HEADLESS_TMP=""
+}
+
+# The children run in sessions of their own, so that Ctrl+C reaches only this script,
+# which then stops them in order.
+start_display() {
+    HEADLESS_TMP=$(mktemp -d /tmp/taplinar-headless.XXXXXX)
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$HEADLESS_TMP/display" 2>/dev/null &
+    XVFB_PID=$!
+    local i
+    for i in $(seq 100); do [ -s "$HEADLESS_TMP/display" ] && break; sleep 0.1; done
+    [ -s "$HEADLESS_TMP/display" ] || die "the virtual display did not start"
+    export DISPLAY=":$(head -n1 "$HEADLESS_TMP/display")"
+}
+
+start_headless() {
+    [ ${#NODES[@]} -ge 2 ] || die "--headless needs two devices; found ${#NODES[@]}"
+    local home="$BUILD/tap"
+    mkdir -p "$home"
+    cp -u "$BUILD/taplinar.exe" "$home/taplinar.exe"
+    set_ini_ports "$home/taplinar.ini" "${COMS[0]}" "${COMS[1]}"
+    eval "$(wine_env env)"
+    trap stop_headless EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    # A Wine server left from another display would keep the program off this one.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    start_display
+    (cd "$home" && exec setsid wine taplinar.exe /record "$(winepath -w "$RECORD" 2>/dev/null)") >/dev/null 2>&1 &
+    PROGRAM_PID=$!
+    wine "$BUILD/tools/tapctl.exe" confirm-ports >/dev/null 2>&1 || die "the program did not open COM${COMS[0]} and COM${COMS[1]}"
+    echo "tap.sh: recording COM${COMS[0]} (${NODES[0]}) and COM${COMS[1]} (${NODES[1]}) into $RECORD"
+    echo "tap.sh: stop with Ctrl+C or: kill $$"
+    while kill -0 "$PROGRAM_PID" 2>/dev/null; do wait "$PROGRAM_PID" || true; done
+    echo "tap.sh: the program has ended" >&2
+}
+
 while [ $# -gt 0 ]; do
     case $1 in
+        --headless) HEADLESS=1; shift ;;
         --register-only) REGISTER_ONLY=1; shift ;;
         --build) [ $# -ge 2 ] || usage; BUILD=$(cd "$2" && pwd) || die "$2: no build tree"; BUILD_GIVEN=1; shift 2 ;;
         --record) [ $# -ge 2 ] || usage; RECORD=$(realpath -m "$2"); shift 2 ;;
@@ -351,11 +431,13 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-if [ $REGISTER_ONLY = 0 ] && [ -z "${DISPLAY:-}" ]; then
-    die "no display (DISPLAY is not set); tools/run.sh runs a demo without one"
+[ $HEADLESS = 0 ] || [ -n "$RECORD" ] || die "--headless records: give --record FILE"
+if [ $REGISTER_ONLY = 0 ] && [ $HEADLESS = 0 ] && [ -z "${DISPLAY:-}" ]; then
+    die "no display (DISPLAY is not set); tools/tap.sh --headless --record FILE records without one, tools/run.sh runs a demo"
 fi
 find_devices "$@"
 check_access "$([ $# -gt 0 ] && echo named || echo found)"
 [ $REGISTER_ONLY = 1 ] || build
 register_ports
-[ $REGISTER_ONLY = 1 ] || start_program
+[ $REGISTER_ONLY = 1 ] || [ $HEADLESS = 1 ] || start_program
+[ $HEADLESS = 0 ] || start_headless

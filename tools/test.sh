@@ -8,7 +8,7 @@ BUILD="$ROOT/build"
 PACKAGES=(g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
           wine wine32:i386 wine64 xvfb xauth locales fonts-ipafont-gothic googletest
-          cmake make python3 imagemagick socat gcc-multilib libx11-dev)
+          cmake make python3 imagemagick socat gcc-multilib libx11-dev tshark)
 
 missing_packages() {
     local p

@@ -10,10 +10,16 @@ Prints "name: value unit" lines:
   program_record_rows_missing  rows the log made that the file lacks (must be 0): rows of the
                                views' export missing in the file, or, when more, the rows
                                that would carry the bytes the file lacks
+  program_capture_lag          the same run recording a .pcapng capture instead: from the last
+                               byte until the file's packets hold every byte of both ports
+  program_capture_bytes_missing  bytes the ports received that the capture's packets lack, as
+                               tshark reads them (must be 0)
 """
 import argparse
 import collections
 import os
+import struct
+import subprocess
 import sys
 import time
 
@@ -87,6 +93,89 @@ def rows_missing(record_path, export_path, received):
     return max(in_views, in_bytes)
 
 
+def capture_payloads(path):
+    """The bytes of each port's data packets so far, by the blocks' own lengths
+    (a block still being written ends the walk); tshark reads the final file."""
+    got = [bytearray(), bytearray()]
+    with open(path, "rb") as f:
+        data = f.read()
+    pos = 0
+    while pos + 12 <= len(data):
+        kind, length = struct.unpack_from("<II", data, pos)
+        if length < 12 or pos + length > len(data):
+            break
+        if kind == 6:
+            iface, caplen = struct.unpack_from("<I", data, pos + 8)[0], struct.unpack_from("<I", data, pos + 20)[0]
+            payload = data[pos + 28:pos + 28 + caplen]
+            if payload[8] in (1, 2):
+                got[iface] += payload[12:]
+        pos += length
+    return got
+
+
+def wait_for_capture(path, received, t_end):
+    deadline = t_end + LAG_DEADLINE
+    while time.monotonic() < deadline:
+        if os.path.exists(path) and all(len(g) >= len(r) for g, r in zip(capture_payloads(path), received)):
+            return max(0.0, time.monotonic() - t_end), True
+        time.sleep(POLL)
+    return time.monotonic() - t_end, False
+
+
+def capture_bytes_missing(path, received):
+    run = subprocess.run(["tshark", "-r", path, "-T", "fields", "-e", "frame.interface_id", "-e",
+                          "rtacser.eventtype", "-e", "data.data"], capture_output=True, text=True, timeout=600)
+    got = [bytearray(), bytearray()]
+    for line in run.stdout.splitlines():
+        parts = line.split("\t")
+        if len(parts) == 3 and parts[1] in ("0x01", "0x02"):
+            got[int(parts[0])] += bytes.fromhex(parts[2].replace(":", ""))
+    # Counted from the first byte that differs: a lost byte shifts all after it.
+    return sum(len(r) - common_prefix(bytes(g), r) for g, r in zip(got, received))
+
+
+def common_prefix(a, b):
+    """Length of the common start, found by halving (the runs are megabytes)."""
+    lo, hi = 0, min(len(a), len(b))
+    while lo < hi:
+        mid = (lo + hi + 1) // 2
+        if a[:mid] == b[:mid]:
+            lo = mid
+        else:
+            hi = mid - 1
+    return lo
+
+
+def bench_capture(args, fig):
+    devices = [relay_rig.PtyDevice(), relay_rig.PtyDevice()]
+    program = program_rig.Program(args.build, args.program, args.ctl, devices)
+    try:
+        program.map_ports()
+        if not program.start(program_rig.ini_text(program_rig.FULL_DUMP), ["/record", "capture.pcapng"]):
+            fig.put("capture_started", 0, "bool", "%d")
+            return
+        capture = os.path.join(program.workdir, "capture.pcapng")
+        time.sleep(1.0)
+        for dev in devices:
+            dev.drain()
+        size = int(relay_bench.PACED_RATE * relay_bench.PACED_SECONDS)
+        result, t_end = relay_bench.flow(devices, size, [0, 1],
+                                         relay_bench.PACED_SECONDS + relay_bench.PACED_GRACE,
+                                         rate=relay_bench.PACED_RATE)
+        received = [result[0][4], result[1][4]]
+        secs, ok = wait_for_capture(capture, received, t_end)
+        fig.put("capture_lag", secs, "s")
+        fig.flag("capture_lag_complete", ok)
+        program.quit()
+        fig.put("capture_bytes_missing", capture_bytes_missing(capture, received), "bytes", "%d")
+        fig.put("capture_file_size", os.path.getsize(capture) / 1e6, "MB", "%.1f")
+    finally:
+        program.quit()
+        program.unmap_ports()
+        for dev in devices:
+            dev.close()
+
+
 def bench(args):
     fig = relay_bench.Figures("program")
     devices = [relay_rig.PtyDevice(), relay_rig.PtyDevice()]
@@ -130,6 +219,8 @@ def main():
     args = parser.parse_args()
     started = time.monotonic()
     bench(args)
+    fig = relay_bench.Figures("program")
+    bench_capture(args, fig)
     relay_bench.report("bench_seconds", "%.0f" % (time.monotonic() - started), "s")
 
 

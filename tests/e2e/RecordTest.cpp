@@ -60,6 +60,13 @@ TEST_F(RecordTest, TheFileHoldsTheExportsRowsBetweenItsMarkersWhenStartedFromThe
     char szName[MAX_PATH] = "";
     SendMessageA(GetDlgItem(hSave, 0x47C), WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(szName));
     EXPECT_TRUE(MatchesRow(szName, "taplinar-########-######.txt")) << szName;
+    // Choosing the capture type puts its extension on the name offered.
+    HWND hTypes = GetDlgItem(hSave, 0x470);
+    EXPECT_EQ(2, SendMessageA(hTypes, CB_GETCOUNT, 0, 0));
+    SendMessageA(hTypes, CB_SETCURSEL, 1, 0);
+    SendMessageA(hSave, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELENDOK), reinterpret_cast<LPARAM>(hTypes));
+    SendMessageA(GetDlgItem(hSave, 0x47C), WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(szName));
+    EXPECT_TRUE(MatchesRow(szName, "taplinar-########-######.pcapng")) << szName;
     const std::string strMenuPath = m_app.GetWorkDir() + "\\menu.txt";
     ASSERT_TRUE(m_app.FillSaveDialog(hSave, strMenuPath));
     ASSERT_TRUE(WaitWindowGone(hSave, 10000));

@@ -2,7 +2,7 @@
 """tools/tap.sh against a fake /sys and /dev whose device nodes are ptys, checked through
 the program's own COM port enumeration under Wine.  usage: tap_test.py BUILD LISTCOMPORTS_EXE
 """
-import grp, os, pwd, re, shutil, subprocess, sys, tempfile, unittest
+import grp, os, pwd, re, select, shutil, signal, subprocess, sys, tempfile, time, tty, unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TAP, WINE_ENV = os.path.join(ROOT, "tools", "tap.sh"), os.path.join(ROOT, "tools", "wine-env.sh")
@@ -80,6 +80,13 @@ class FakeMachine:
         for entry in os.scandir(os.path.join(self.dev, "serial", "by-id")):
             if not os.path.exists(entry.path):
                 os.unlink(entry.path)
+
+
+def read_until(fd, count, timeout=60):
+    got, deadline = b"", time.monotonic() + timeout
+    while len(got) < count and select.select([fd], [], [], max(0, deadline - time.monotonic()))[0]:
+        got += os.read(fd, count - len(got))
+    return got
 
 
 class TapTest(unittest.TestCase):
@@ -160,6 +167,44 @@ class TapTest(unittest.TestCase):
         run = subprocess.run([os.path.join(ROOT, "tests/e2e/with_ports.sh"), BUILD, "wine", LIST_EXE], capture_output=True, timeout=120)
         self.assertEqual(run.stdout.decode("cp932").count("Test serial port"), 4, run.stderr)
         self.assertFalse({1, 2, 3, 4} & set(self.port_list()))
+
+    def test_headless_recording_ends_whole_on_sigterm_and_leaves_nothing_running(self):
+        names = ("ttyUSB0", "ttyUSB1")
+        for i, name in enumerate(names):
+            self.m.add_usb(name, "1-%d" % (i + 2), "0403", "6001", "FTDI", "FT232R USB UART", "ftdi_sio")
+            for fd in self.m.ptys[name]:
+                tty.setraw(fd)
+        path = os.path.join(self.top, "box.pcapng")
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        env.update(TAP_SYSFS=self.m.sys, TAP_DEV=self.m.dev)
+        tap = subprocess.Popen([TAP, "--build", BUILD, "--headless", "--record", path, *map(self.m.node, names)],
+                               env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, cwd=self.top)
+        said = ""
+        while "stop with" not in said and tap.poll() is None:   # tap.sh says how to stop once recording
+            said += tap.stdout.readline()
+        self.assertIn("into " + path, said, tap.stderr.read() if tap.poll() is not None else said)
+        self.assertIn("stop with Ctrl+C or: kill %d" % tap.pid, said)
+        sent = [b"QUERY %d\r\n" % i for i in range(2)]
+        for i, name in enumerate(names):   # each device's bytes reach the other one
+            os.write(self.m.ptys[name][0], sent[i])
+            self.assertEqual(read_until(self.m.ptys[names[1 - i]][0], len(sent[i])), sent[i])
+        tap.send_signal(signal.SIGTERM)
+        tap.communicate(timeout=120)
+        fields = subprocess.run(["tshark", "-r", path, "-T", "fields", "-e", "frame.interface_id",
+                                 "-e", "rtacser.eventtype", "-e", "data.data"],
+                                capture_output=True, text=True, timeout=60, check=True).stdout.split("\n")
+        rows = [line.split("\t") for line in fields if line]
+        for i in (0, 1):
+            data = "".join(r[2] for r in rows if r[:2] == [str(i), "0x0%d" % (i + 1)]).replace(":", "")
+            self.assertEqual(bytes.fromhex(data), sent[i])
+        self.assertEqual([r[:2] for r in rows[-2:]], [["0", "0x06"], ["1", "0x06"]], "ended whole")
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                cwd = os.readlink("/proc/%s/cwd" % pid)
+            except OSError:
+                continue
+            if cwd in (self.top, os.path.join(BUILD, "tap")):
+                self.fail("left running: process %s in %s" % (pid, cwd))
 
     @unittest.skipUnless(os.geteuid() == 0, "acting as another user needs root")
     def test_devices_the_user_cannot_open_are_reported_and_left_out(self):
