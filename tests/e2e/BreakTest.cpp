@@ -63,8 +63,9 @@ TEST_F(BreakTest, BreaksReachTheOtherDeviceInPlaceAndBreaksAndErrorsAreRowsOfThe
         DWORD dwBreaks = Cable(PORT2_END + BRK);
         ASSERT_TRUE(host.Write("AB"));
         strSent += "AB";
-        if (c.bHeld)
+        if (c.bHeld) {
             ASSERT_TRUE(host.HoldBreak(true));
+        }
         Cable(HOST_END + c.eCount, c.nCounts);
         EXPECT_EQ("AB", instrument.Read(2, 5000));
         ASSERT_TRUE(WaitRows(hMain, nRows += static_cast<int>(c.rows.size()) - 1));
@@ -72,14 +73,16 @@ TEST_F(BreakTest, BreaksReachTheOtherDeviceInPlaceAndBreaksAndErrorsAreRowsOfThe
             EXPECT_TRUE(WaitUntil([&] { return Cable(PORT2_END + BRK) == dwBreaks + 1; }, 5000));
             EXPECT_EQ(dwTx + strSent.size(), Cable(PORT2_END + BRK_TX)) << "bytes before the break";
         }
-        if (c.bHeld)
+        if (c.bHeld) {
             ASSERT_TRUE(host.HoldBreak(false));
+        }
         ASSERT_TRUE(host.Write("CD"));
         strSent += "CD";
         EXPECT_EQ("CD", instrument.Read(2, 5000)) << "no 0x00 for the break, the bytes after it after it";
         ASSERT_TRUE(WaitRows(hMain, ++nRows));
-        if (bBreak)   // two characters at 9600 bit/s at least, ended by the next byte
+        if (bBreak) {   // two characters at 9600 bit/s at least, ended by the next byte
             EXPECT_TRUE(Cable(PORT2_END + BRK_US) >= 2000 && Cable(PORT2_END + BRK_US) < 1000000);
+        }
     }
 
     std::vector<TExportRow> rows = ExportRows(hMain);
