@@ -90,6 +90,7 @@ private:
     std::unique_ptr<CLogRecorder> m_pRecorder;
     std::unique_ptr<CLogRecorder> m_pFinishing;   // completing its file
     WPARAM m_nRecording;                          // counts the recordings started
+    bool m_bMaximizeWhenShown;                    // saved maximised, not yet shown
     std::string m_strStartRecording;
     CTrafficLog m_log;
 
