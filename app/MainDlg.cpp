@@ -35,6 +35,9 @@ const int LOG_LINE_LIMIT = 100000;
 // Posted by a recording's writer when the recording stopped by itself; wParam
 // tells which recording.
 const UINT WM_RECORD_STOPPED = WM_APP + 1;
+// Maximises the window saved maximised, once the dialog manager has shown it.
+const UINT WM_MAXIMIZE_RESTORED = WM_APP + 3;   // WM_APP + 2 is the log host's WM_ARM_FLUSH
+const UINT_PTR IDT_MAXIMIZE = 2;
 
 // The save dialog of the export command. A window that the system puts in front of
 // ours is hidden as the dialog opens; a control of the system dialog itself (Wine puts
@@ -147,6 +150,7 @@ CMainDlg::CMainDlg(CWnd* pParent)
       m_bMonitor(true),
       m_pCapture(nullptr),
       m_nRecording(0),
+      m_bMaximizeWhenShown(false),
       m_log(nullptr)
 {
     m_bGrowHorizontally = true;
@@ -179,7 +183,12 @@ BOOL CMainDlg::OnInitDialog()
 
     m_log.LoadDumpSettings();
     ZEV::CIniProfile profile;
-    ZEV::RestoreWindowPlacement(ZEV::CProfileSection(&profile, ZEV::INI_SECTION_MAIN_DLG), m_hWnd, true, false);
+    // The dialog manager shows a modal dialog with SW_SHOWNORMAL when its loop first
+    // finds the queue empty or has dispatched its first timer message, which takes a
+    // maximised window back; so the maximised state is applied only after both can
+    // have happened (a timer after the first show, then a posted message).
+    ZEV::RestoreWindowPlacement(ZEV::CProfileSection(&profile, ZEV::INI_SECTION_MAIN_DLG), m_hWnd, true, false,
+                                &m_bMaximizeWhenShown);
 
     // Monitoring starts on through the command itself, so menu check and time column agree.
     m_bMonitor = false;
@@ -346,6 +355,10 @@ void CMainDlg::OnTimer(UINT_PTR nIDEvent)
         KillTimer(IDT_FLUSH);
         m_log.FlushPending();
     }
+    if (nIDEvent == IDT_MAXIMIZE) {
+        KillTimer(IDT_MAXIMIZE);
+        PostMessage(WM_MAXIMIZE_RESTORED, 0, 0);
+    }
     ZEV::CLayoutDialog::OnTimer(nIDEvent);
 }
 
@@ -357,6 +370,14 @@ LRESULT CMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     if (message == WM_ARM_FLUSH) {
         ::SetTimer(m_hWnd, IDT_FLUSH, static_cast<UINT>(wParam), NULL);
+        return 0;
+    }
+    if (message == WM_SHOWWINDOW && wParam != FALSE && m_bMaximizeWhenShown) {
+        m_bMaximizeWhenShown = false;
+        SetTimer(IDT_MAXIMIZE, USER_TIMER_MINIMUM, NULL);
+    }
+    if (message == WM_MAXIMIZE_RESTORED) {
+        ShowWindow(SW_MAXIMIZE);
         return 0;
     }
     return ZEV::CLayoutDialog::WindowProc(message, wParam, lParam);

@@ -96,6 +96,7 @@ private:
     std::unique_ptr<CFileRecorder> m_pFinishing;  // completing its file
     CCaptureRecorder* m_pCapture;                 // m_pRecorder when it records a capture
     WPARAM m_nRecording;                          // counts the recordings started
+    bool m_bMaximizeWhenShown;                    // saved maximised, not yet shown
     std::wstring m_strStartRecording;
     CTrafficLog m_log;
 

@@ -23,7 +23,7 @@ bool IsExtent(LONGLONG llFrom, LONGLONG llTo)
 }  // namespace
 
 bool RestoreWindowPlacement(const CProfileSection& section, HWND hWnd, bool bRestoreSize,
-                            bool bApplyShow)
+                            bool bApplyShow, bool* pbMaximize)
 {
     if (section.ReadDword(INI_KEY_VALID, INI_DEFAULT_VALID) == 0)
         return false;
@@ -55,7 +55,10 @@ bool RestoreWindowPlacement(const CProfileSection& section, HWND hWnd, bool bRes
     SetWindowPlacement(hWnd, &placement);
     if (bApplyShow)
         ShowWindow(hWnd, section.ReadDword(INI_KEY_SHOW, INI_DEFAULT_SHOW) ? SW_SHOW : SW_HIDE);
-    if (section.ReadDword(INI_KEY_MAXIMIZE, INI_DEFAULT_MAXIMIZE))
+    bool bMaximize = section.ReadDword(INI_KEY_MAXIMIZE, INI_DEFAULT_MAXIMIZE) != 0;
+    if (pbMaximize != nullptr)
+        *pbMaximize = bMaximize;
+    else if (bMaximize)
         ShowWindow(hWnd, SW_MAXIMIZE);
     return true;
 }

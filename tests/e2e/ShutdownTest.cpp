@@ -74,9 +74,8 @@ TEST_F(ShutdownTest, EnterIsIgnoredAndEveryWayOutAsksFirst)
     ExpectIniSection(m_app.ReadIni(), "main-dlg", placement);
 }
 
-// Without a window manager Wine takes a maximised window back within milliseconds when it
-// is maximised while shown, but keeps one that was maximised before it was first shown;
-// so the maximised state comes from the file, as at every start after a maximised close.
+// The maximised state comes from the file, as at every start after a maximised close, and
+// must outlast the dialog manager's first show of the window.
 TEST_F(ShutdownTest, AWindowClosedMaximisedComesBackMaximisedOverItsNormalRectangle)
 {
     HWND hMain = StartAndOpen(MakePlacementIni(true));

@@ -238,6 +238,9 @@ class TapTest(unittest.TestCase):
         self.assertEqual(re.findall(r"^COM\d+\s+(\S+)", run.stdout, re.M), ["ttyUSB1"])
         # The latency timer is root's to set: the command is shown instead.
         self.assertIn("echo 1 | sudo tee " + self.m.latency_file("ttyUSB1"), run.stderr)
+        # That user's Wine server writes the prefix as it ends, after tap.sh has returned.
+        subprocess.run([*as_nobody, os.path.join(self.top, "tools", "wine-env.sh"), build, "run",
+                        "wineserver", "-w"], capture_output=True, timeout=60, cwd=self.top)
 
 
 if __name__ == "__main__":
