@@ -7,8 +7,8 @@ CAboutDlg::CAboutDlg() : CDialog(IDD) {}
 BOOL CAboutDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    char szPath[MAX_PATH] = {};
-    GetModuleFileNameA(NULL, szPath, MAX_PATH);
+    wchar_t szPath[MAX_PATH] = {};
+    GetModuleFileNameW(NULL, szPath, MAX_PATH);
 
     // Without a readable version resource the text is empty: the template's
     // placeholder would claim a version that the file does not have.

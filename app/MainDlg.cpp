@@ -45,7 +45,7 @@ public:
     {
         BOOL bResult = CFileDialog::OnInitDialog();
         HWND hPrevious = ::GetWindow(m_hWnd, GW_HWNDPREV);
-        if (hPrevious != NULL && (::GetWindowLongA(hPrevious, GWL_STYLE) & WS_CHILD) == 0) {
+        if (hPrevious != NULL && (::GetWindowLongW(hPrevious, GWL_STYLE) & WS_CHILD) == 0) {
             ::ShowWindow(hPrevious, SW_HIDE);
         }
         return bResult;
@@ -71,7 +71,7 @@ std::string MakeRecordingName()
 CMainDlg::CMainDlg(CWnd* pParent)
     : ZEV::CLayoutDialog(IDD_TAPLINAR_DIALOG, pParent),
       m_hIcon(AfxGetApp() != NULL ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
-                                  : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+                                  : ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_bMonitor(true),
       m_nRecording(0),
       m_log(nullptr)
@@ -143,12 +143,12 @@ void CMainDlg::AddAboutItem()
     if (hSystemMenu == NULL) {
         return;
     }
-    char szText[256] = "";
-    if (::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, szText, sizeof(szText)) <= 0 || szText[0] == '\0') {
+    wchar_t szText[256] = L"";
+    if (::LoadStringW(AfxGetResourceHandle(), IDS_ABOUTBOX, szText, 256) <= 0 || szText[0] == L'\0') {
         return;
     }
-    ::AppendMenuA(hSystemMenu, MF_SEPARATOR, 0, NULL);
-    ::AppendMenuA(hSystemMenu, MF_STRING, IDM_ABOUTBOX, szText);
+    ::AppendMenuW(hSystemMenu, MF_SEPARATOR, 0, NULL);
+    ::AppendMenuW(hSystemMenu, MF_STRING, IDM_ABOUTBOX, szText);
 }
 
 void CMainDlg::BuildLayout()
@@ -326,7 +326,7 @@ void CMainDlg::OnPortSetting()
     OpenPorts();
 }
 
-bool CMainDlg::AskSavePath(const std::string& strInitialName, std::string& strPath)
+bool CMainDlg::AskSavePath(const std::string& strInitialName, std::wstring& strPath)
 {
     CExportFileDialog dlg(this);
     std::vector<char> name(EXPORT_NAME_BUFFER, '\0');
@@ -336,13 +336,13 @@ bool CMainDlg::AskSavePath(const std::string& strInitialName, std::string& strPa
     if (dlg.DoModal() != IDOK) {
         return false;
     }
-    strPath = dlg.GetPathName();
+    strPath = dlg.GetPathNameW();
     return true;
 }
 
 void CMainDlg::ExportLog()
 {
-    std::string strPath;
+    std::wstring strPath;
     if (!AskSavePath(std::string(), strPath)) {
         return;
     }
@@ -367,13 +367,13 @@ void CMainDlg::OnRecordLog()
         StopRecording();
         return;
     }
-    std::string strPath;
+    std::wstring strPath;
     if (AskSavePath(MakeRecordingName(), strPath)) {
         StartRecording(strPath, false);
     }
 }
 
-void CMainDlg::StartRecording(const std::string& strPath, bool bAppend)
+void CMainDlg::StartRecording(const std::wstring& strPath, bool bAppend)
 {
     // A recording still completing its file is waited for: it may be this file.
     m_pFinishing.reset();

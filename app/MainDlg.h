@@ -34,7 +34,7 @@ public:
     bool IsRecording() const { return m_pRecorder != nullptr; }
     // Once the ports are open at start-up, the log is recorded into this file
     // (appended to when it exists).
-    void RecordFromStart(const std::string& strPath) { m_strStartRecording = strPath; }
+    void RecordFromStart(const std::wstring& strPath) { m_strStartRecording = strPath; }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -68,8 +68,8 @@ private:
     void SavePlacement();
     void AttachLogHost();
     void SyncTopIndex(CLogListBox& from, CLogListBox& to);
-    bool AskSavePath(const std::string& strInitialName, std::string& strPath);
-    void StartRecording(const std::string& strPath, bool bAppend);
+    bool AskSavePath(const std::string& strInitialName, std::wstring& strPath);
+    void StartRecording(const std::wstring& strPath, bool bAppend);
     // The log stops handing rows over; the writer completes the file on its own.
     void StopRecording();
     void CheckRecordItem();
@@ -91,7 +91,7 @@ private:
     std::unique_ptr<CLogRecorder> m_pRecorder;
     std::unique_ptr<CLogRecorder> m_pFinishing;   // completing its file
     WPARAM m_nRecording;                          // counts the recordings started
-    std::string m_strStartRecording;
+    std::wstring m_strStartRecording;
     CTrafficLog m_log;
 
 public:

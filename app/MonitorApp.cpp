@@ -24,26 +24,26 @@ void InstallSkin()
 }
 
 // The file named by "/record FILE" on the command line (quoted when it holds
-// spaces), or empty.
-std::string FindRecordOption(const char* pszCommandLine)
+// spaces), or empty. Read from the Unicode command line, so any path works.
+std::wstring FindRecordOption(const wchar_t* pszCommandLine)
 {
-    static const char OPTION[] = "/record";
-    const std::string strLine = pszCommandLine != nullptr ? pszCommandLine : "";
+    static const wchar_t OPTION[] = L"/record";
+    const std::wstring strLine = pszCommandLine != nullptr ? pszCommandLine : L"";
     const size_t nOption = strLine.find(OPTION);
-    if (nOption == std::string::npos) {
-        return std::string();
+    if (nOption == std::wstring::npos) {
+        return std::wstring();
     }
-    size_t nStart = strLine.find_first_not_of(' ', nOption + sizeof(OPTION) - 1);
-    if (nStart == std::string::npos) {
-        return std::string();
+    size_t nStart = strLine.find_first_not_of(L' ', nOption + sizeof(OPTION) / sizeof(OPTION[0]) - 1);
+    if (nStart == std::wstring::npos) {
+        return std::wstring();
     }
-    char cEnd = ' ';
-    if (strLine[nStart] == '"') {
-        cEnd = '"';
+    wchar_t cEnd = L' ';
+    if (strLine[nStart] == L'"') {
+        cEnd = L'"';
         ++nStart;
     }
     const size_t nEnd = strLine.find(cEnd, nStart);
-    return strLine.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
+    return strLine.substr(nStart, nEnd == std::wstring::npos ? std::wstring::npos : nEnd - nStart);
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ BOOL CMonitorApp::InitInstance()
     Enable3dControls();
     // On the heap: the main window holds the relays' thread objects and the log.
     std::unique_ptr<CMainDlg> pDlg(new CMainDlg(NULL));
-    const std::string strRecording = FindRecordOption(m_lpCmdLine);
+    const std::wstring strRecording = FindRecordOption(::GetCommandLineW());
     if (!strRecording.empty()) {
         pDlg->RecordFromStart(strRecording);
     }

@@ -1,6 +1,7 @@
 #include "app/VersionInfo.h"
 
 #include "support/Format.h"
+#include "support/WideText.h"
 
 namespace ZEV {
 
@@ -13,30 +14,14 @@ constexpr DWORD VS_FF_PRERELEASE_FLAG = 0x02;
 constexpr DWORD VS_FF_PRIVATEBUILD_FLAG = 0x08;
 constexpr DWORD VS_FF_SPECIALBUILD_FLAG = 0x20;
 
+// Sub-block names and values are the program's texts: Shift-JIS on our side,
+// whatever the system's code page.
 std::wstring Widen(const std::string& strText) {
-    int nChars = MultiByteToWideChar(CP_ACP, 0, strText.c_str(), -1, nullptr, 0);
-    if (nChars <= 0) {
-        return std::wstring();
-    }
-    std::wstring wide(static_cast<size_t>(nChars), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, strText.c_str(), -1, &wide[0], nChars);
-    wide.resize(static_cast<size_t>(nChars - 1));
-    return wide;
+    return ToWide(strText);
 }
 
 std::string Narrow(const WCHAR* pwsz, size_t nChars) {
-    if (nChars == 0) {
-        return std::string();
-    }
-    int nBytes = WideCharToMultiByte(CP_ACP, 0, pwsz, static_cast<int>(nChars), nullptr, 0,
-                                     nullptr, nullptr);
-    if (nBytes <= 0) {
-        return std::string();
-    }
-    std::string text(static_cast<size_t>(nBytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, pwsz, static_cast<int>(nChars), &text[0], nBytes, nullptr,
-                        nullptr);
-    return text;
+    return FromWide(pwsz, static_cast<int>(nChars));
 }
 
 // Version values may or may not count their terminator; stop at the first zero.
@@ -73,25 +58,29 @@ void CVersionInfo::Clear() {
 }
 
 bool CVersionInfo::Load(const char* pszPath) {
+    return pszPath != nullptr ? Load(ToWide(pszPath).c_str()) : (Clear(), false);
+}
+
+bool CVersionInfo::Load(const wchar_t* pszPath) {
     Clear();
     if (pszPath == nullptr) {
         return false;
     }
     DWORD dwHandle = 0;
-    DWORD dwSize = GetFileVersionInfoSizeA(pszPath, &dwHandle);
+    DWORD dwSize = GetFileVersionInfoSizeW(pszPath, &dwHandle);
     if (dwSize == 0) {
         return false;
     }
     m_block.assign(dwSize, 0);
     m_dwBlockSize = dwSize;
-    if (!GetFileVersionInfoA(pszPath, 0, dwSize, m_block.data())) {
+    if (!GetFileVersionInfoW(pszPath, 0, dwSize, m_block.data())) {
         Clear();
         return false;
     }
 
     void* pFixed = nullptr;
     UINT uFixedLen = 0;
-    if (!VerQueryValueA(m_block.data(), "\\", &pFixed, &uFixedLen) || pFixed == nullptr ||
+    if (!VerQueryValueW(m_block.data(), L"\\", &pFixed, &uFixedLen) || pFixed == nullptr ||
         uFixedLen < sizeof(VS_FIXEDFILEINFO) ||
         static_cast<const VS_FIXEDFILEINFO*>(pFixed)->dwSignature != VS_SIGNATURE) {
         Clear();
@@ -100,7 +89,7 @@ bool CVersionInfo::Load(const char* pszPath) {
 
     void* pTranslations = nullptr;
     UINT uTranslationLen = 0;
-    if (!VerQueryValueA(m_block.data(), "\\VarFileInfo\\Translation", &pTranslations,
+    if (!VerQueryValueW(m_block.data(), L"\\VarFileInfo\\Translation", &pTranslations,
                         &uTranslationLen) ||
         pTranslations == nullptr) {
         Clear();
@@ -110,7 +99,7 @@ bool CVersionInfo::Load(const char* pszPath) {
     m_pFixedInfo = static_cast<const VS_FIXEDFILEINFO*>(pFixed);
     m_pTranslations = static_cast<const TTranslation*>(pTranslations);
     m_dwTranslationCount = uTranslationLen / sizeof(TTranslation);
-    m_strPath = pszPath;
+    m_strPath = FromWide(pszPath);
     return true;
 }
 

@@ -18,6 +18,8 @@ public:
     CVersionInfo& operator=(const CVersionInfo&) = delete;
 
     // Reads the resource of the file; on any failure the reader is left empty.
+    bool Load(const wchar_t* pszPath);
+    // The same with a Shift-JIS path.
     bool Load(const char* pszPath);
 
     // One value of the string table; language 0 takes any translation.

@@ -1,15 +1,19 @@
 #include "framework/ComboBox.h"
 
-#include <vector>
 
 void CComboBox::GetLBText(int nIndex, std::string& rString) const
 {
-    int nLength = GetLBTextLen(nIndex);
-    if (nLength < 0) {
-        rString.clear();
-        return;
-    }
-    std::vector<char> buffer(nLength + 1);
-    int n = GetLBText(nIndex, buffer.data());
-    rString.assign(buffer.data(), n > 0 ? n : 0);
+    ReceiveText(CB_GETLBTEXTLEN, CB_GETLBTEXT, nIndex, rString);
+}
+
+int CComboBox::GetLBText(int nIndex, LPSTR lpszText) const
+{
+    std::string strText;
+    return ReceiveText(CB_GETLBTEXTLEN, CB_GETLBTEXT, nIndex, strText) ? CopyText(strText, lpszText) : CB_ERR;
+}
+
+int CComboBox::GetLBTextLen(int nIndex) const
+{
+    std::string strText;
+    return ReceiveText(CB_GETLBTEXTLEN, CB_GETLBTEXT, nIndex, strText) ? static_cast<int>(strText.size()) : CB_ERR;
 }

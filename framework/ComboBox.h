@@ -16,21 +16,21 @@ public:
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     int SetCurSel(int nSelect) { return static_cast<int>(SendMessage(CB_SETCURSEL, nSelect)); }
-    int AddString(LPCSTR lpszString) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString))); }
+    int AddString(LPCSTR lpszString) { return static_cast<int>(SendText(CB_ADDSTRING, 0, lpszString)); }
     int InsertString(int nIndex, LPCSTR lpszString)
-    { return static_cast<int>(SendMessage(CB_INSERTSTRING, nIndex, reinterpret_cast<LPARAM>(lpszString))); }
+    { return static_cast<int>(SendText(CB_INSERTSTRING, nIndex, lpszString)); }
     int DeleteString(UINT nIndex) { return static_cast<int>(SendMessage(CB_DELETESTRING, nIndex)); }
     void ResetContent() { SendMessage(CB_RESETCONTENT); }
-    int GetLBText(int nIndex, LPSTR lpszText) const
-    { return static_cast<int>(SendMessage(CB_GETLBTEXT, nIndex, reinterpret_cast<LPARAM>(lpszText))); }
+    // Shift-JIS texts; the lengths count its bytes.
+    int GetLBText(int nIndex, LPSTR lpszText) const;
     void GetLBText(int nIndex, std::string& rString) const;
-    int GetLBTextLen(int nIndex) const { return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, nIndex)); }
+    int GetLBTextLen(int nIndex) const;
     int FindString(int nStartAfter, LPCSTR lpszString) const
-    { return static_cast<int>(SendMessage(CB_FINDSTRING, nStartAfter, reinterpret_cast<LPARAM>(lpszString))); }
+    { return static_cast<int>(SendText(CB_FINDSTRING, nStartAfter, lpszString)); }
     int FindStringExact(int nIndexStart, LPCSTR lpszFind) const
-    { return static_cast<int>(SendMessage(CB_FINDSTRINGEXACT, nIndexStart, reinterpret_cast<LPARAM>(lpszFind))); }
+    { return static_cast<int>(SendText(CB_FINDSTRINGEXACT, nIndexStart, lpszFind)); }
     int SelectString(int nStartAfter, LPCSTR lpszString)
-    { return static_cast<int>(SendMessage(CB_SELECTSTRING, nStartAfter, reinterpret_cast<LPARAM>(lpszString))); }
+    { return static_cast<int>(SendText(CB_SELECTSTRING, nStartAfter, lpszString)); }
     DWORD_PTR GetItemData(int nIndex) const { return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, nIndex)); }
     int SetItemData(int nIndex, DWORD_PTR dwItemData)
     { return static_cast<int>(SendMessage(CB_SETITEMDATA, nIndex, static_cast<LPARAM>(dwItemData))); }

@@ -1,6 +1,7 @@
 #include "framework/DC.h"
 
 #include "framework/Wnd.h"
+#include "support/WideText.h"
 
 #include <map>
 #include <memory>
@@ -48,7 +49,7 @@ HDC CDC::Detach()
 void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr)
 {
     COLORREF old = ::SetBkColor(m_hDC, clr);
-    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, lpRect, NULL, 0, NULL);
+    ::ExtTextOutW(m_hDC, 0, 0, ETO_OPAQUE, lpRect, NULL, 0, NULL);
     ::SetBkColor(m_hDC, old);
 }
 
@@ -85,4 +86,16 @@ CWindowDC::~CWindowDC()
     if (m_hDC != NULL)
         ::ReleaseDC(m_hWnd, m_hDC);
     m_hDC = NULL;
+}
+
+int CDC::DrawText(LPCSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
+{
+    std::wstring strText = ZEV::ToWide(lpszString, nCount);
+    return ::DrawTextW(m_hDC, strText.c_str(), static_cast<int>(strText.size()), lpRect, nFormat);
+}
+
+BOOL CDC::TextOut(int x, int y, LPCSTR lpszString, int nCount)
+{
+    std::wstring strText = ZEV::ToWide(lpszString, nCount);
+    return ::TextOutW(m_hDC, x, y, strText.c_str(), static_cast<int>(strText.size()));
 }

@@ -26,10 +26,9 @@ public:
     void FillRect(LPCRECT lpRect, HBRUSH hBrush) { ::FillRect(m_hDC, lpRect, hBrush); }
     void FillSolidRect(LPCRECT lpRect, COLORREF clr);
     void DrawFocusRect(LPCRECT lpRect) { ::DrawFocusRect(m_hDC, lpRect); }
-    int DrawText(LPCSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat)
-    { return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat); }
-    BOOL TextOut(int x, int y, LPCSTR lpszString, int nCount)
-    { return ::TextOutA(m_hDC, x, y, lpszString, nCount); }
+    // Shift-JIS texts, drawn through the Unicode functions.
+    int DrawText(LPCSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat);
+    BOOL TextOut(int x, int y, LPCSTR lpszString, int nCount);
     COLORREF SetTextColor(COLORREF crColor) { return ::SetTextColor(m_hDC, crColor); }
     COLORREF GetTextColor() const { return ::GetTextColor(m_hDC); }
     COLORREF SetBkColor(COLORREF crColor) { return ::SetBkColor(m_hDC, crColor); }

@@ -1,6 +1,7 @@
 #include "framework/DataExchange.h"
 
 #include "framework/Wnd.h"
+#include "support/WideText.h"
 
 #include <cstdlib>
 
@@ -31,7 +32,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value)
 {
     HWND hWnd = pDX->PrepareCtrl(nIDC);
     if (!pDX->m_bSaveAndValidate) {
-        ::SetWindowTextA(hWnd, value.c_str());
+        CWnd::FromHandle(hWnd)->SetWindowText(value.c_str());
         return;
     }
     CWnd::FromHandle(hWnd)->GetWindowText(value);
@@ -43,11 +44,11 @@ void DDX_Text(CDataExchange* pDX, int nIDC, int& value)
     if (!pDX->m_bSaveAndValidate) {
         char buffer[16];
         wsprintfA(buffer, "%d", value);
-        ::SetWindowTextA(hWnd, buffer);
+        ::SetWindowTextW(hWnd, ZEV::ToWide(buffer).c_str());
         return;
     }
     char buffer[64] = {};
-    ::GetWindowTextA(hWnd, buffer, sizeof buffer);
+    CWnd::FromHandle(hWnd)->GetWindowText(buffer, sizeof buffer);
     char* pEnd = nullptr;
     long n = std::strtol(buffer, &pEnd, 10);
     if (pEnd == buffer)
@@ -59,25 +60,25 @@ void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index)
 {
     HWND hWnd = pDX->PrepareCtrl(nIDC);
     if (pDX->m_bSaveAndValidate)
-        index = static_cast<int>(::SendMessageA(hWnd, CB_GETCURSEL, 0, 0));
+        index = static_cast<int>(::SendMessageW(hWnd, CB_GETCURSEL, 0, 0));
     else
-        ::SendMessageA(hWnd, CB_SETCURSEL, index, 0);
+        ::SendMessageW(hWnd, CB_SETCURSEL, index, 0);
 }
 
 void DDX_LBIndex(CDataExchange* pDX, int nIDC, int& index)
 {
     HWND hWnd = pDX->PrepareCtrl(nIDC);
     if (pDX->m_bSaveAndValidate)
-        index = static_cast<int>(::SendMessageA(hWnd, LB_GETCURSEL, 0, 0));
+        index = static_cast<int>(::SendMessageW(hWnd, LB_GETCURSEL, 0, 0));
     else
-        ::SendMessageA(hWnd, LB_SETCURSEL, index, 0);
+        ::SendMessageW(hWnd, LB_SETCURSEL, index, 0);
 }
 
 void DDX_Check(CDataExchange* pDX, int nIDC, int& value)
 {
     HWND hWnd = pDX->PrepareCtrl(nIDC);
     if (pDX->m_bSaveAndValidate)
-        value = static_cast<int>(::SendMessageA(hWnd, BM_GETCHECK, 0, 0));
+        value = static_cast<int>(::SendMessageW(hWnd, BM_GETCHECK, 0, 0));
     else
-        ::SendMessageA(hWnd, BM_SETCHECK, value, 0);
+        ::SendMessageW(hWnd, BM_SETCHECK, value, 0);
 }

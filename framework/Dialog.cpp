@@ -1,6 +1,25 @@
 #include "framework/Dialog.h"
 
 #include "framework/WinApp.h"
+#include "framework/JapaneseFont.h"
+#include "support/WideText.h"
+
+#include <cwchar>
+
+namespace {
+
+// A template named by its number stays a number; a name is converted.
+std::wstring TemplateName(LPCSTR lpszTemplateName)
+{
+    return IS_INTRESOURCE(lpszTemplateName) ? std::wstring() : ZEV::ToWide(lpszTemplateName);
+}
+
+LPCWSTR TemplateId(LPCSTR lpszTemplateName, const std::wstring& strName)
+{
+    return IS_INTRESOURCE(lpszTemplateName) ? reinterpret_cast<LPCWSTR>(lpszTemplateName) : strName.c_str();
+}
+
+} // namespace
 
 INT_PTR CALLBACK AfxDlgProc(HWND, UINT message, WPARAM, LPARAM)
 {
@@ -68,10 +87,13 @@ INT_PTR CDialog::DoModal()
     HWND hOwner = GetOwnerForModal();
     LPARAM lParam = reinterpret_cast<LPARAM>(this);
     m_nModalResult = -1;
+    // The W functions make a Unicode dialog: the template's UTF-16 texts are used as they are.
+    std::wstring strName = TemplateName(m_lpszTemplateName);
     AfxHookWindowCreate(this);
     INT_PTR nResult = m_lpDialogTemplate != nullptr
-        ? ::DialogBoxIndirectParamA(AfxGetResourceHandle(), m_lpDialogTemplate, hOwner, AfxDlgProc, lParam)
-        : ::DialogBoxParamA(AfxGetResourceHandle(), m_lpszTemplateName, hOwner, AfxDlgProc, lParam);
+        ? ::DialogBoxIndirectParamW(AfxGetResourceHandle(), m_lpDialogTemplate, hOwner, AfxDlgProc, lParam)
+        : ::DialogBoxParamW(AfxGetResourceHandle(), TemplateId(m_lpszTemplateName, strName), hOwner,
+                            AfxDlgProc, lParam);
     AfxUnhookWindowCreate();
     return nResult;
 }
@@ -101,19 +123,41 @@ BOOL CDialog::CreateModeless(LPCSTR lpszTemplateName, LPCDLGTEMPLATEA lpDialogTe
     HWND hParent = m_pParentWnd->GetSafeHwnd();
     LPARAM lParam = reinterpret_cast<LPARAM>(this);
     m_nModalResult = -1;
+    std::wstring strName = TemplateName(lpszTemplateName);
     AfxHookWindowCreate(this);
     HWND hWnd = lpDialogTemplate != nullptr
-        ? ::CreateDialogIndirectParamA(AfxGetResourceHandle(), lpDialogTemplate, hParent, AfxDlgProc, lParam)
-        : ::CreateDialogParamA(AfxGetResourceHandle(), lpszTemplateName, hParent, AfxDlgProc, lParam);
+        ? ::CreateDialogIndirectParamW(AfxGetResourceHandle(), lpDialogTemplate, hParent, AfxDlgProc, lParam)
+        : ::CreateDialogParamW(AfxGetResourceHandle(), TemplateId(lpszTemplateName, strName), hParent,
+                               AfxDlgProc, lParam);
     AfxUnhookWindowCreate();
     return hWnd != NULL && hWnd == m_hWnd;
 }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG)
+    if (message == WM_INITDIALOG) {
+        UseJapaneseFont();
         return OnInitDialog();
+    }
     return CWnd::WindowProc(message, wParam, lParam);
+}
+
+void CDialog::UseJapaneseFont()
+{
+    HFONT hFont = GetFont();
+    LOGFONTW lf = {};
+    if (hFont == NULL || ::GetObjectW(hFont, sizeof lf, &lf) == 0)
+        return;
+    LOGFONTW chosen = lf;
+    ZEV::ChooseJapaneseFace(chosen);
+    // The template's character set may have been dropped for the system's default one.
+    if (std::wcscmp(chosen.lfFaceName, lf.lfFaceName) == 0 && chosen.lfCharSet == lf.lfCharSet)
+        return;
+    m_pJapaneseFont.reset(::CreateFontIndirectW(&chosen));
+    if (!m_pJapaneseFont)
+        return;
+    SendMessageToDescendants(WM_SETFONT, reinterpret_cast<WPARAM>(m_pJapaneseFont.get()), FALSE, FALSE);
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_pJapaneseFont.get()), FALSE);
 }
 
 BOOL CDialog::OnInitDialog()

@@ -2,11 +2,15 @@
 
 #include "framework/Wnd.h"
 
+#include <memory>
+
 // A dialog from a resource template or from a template built in memory; run
 // modally with DoModal, or created modeless with Create / CreateIndirect.
 // WM_INITDIALOG reaches OnInitDialog (whose default binds the controls through
 // DoDataExchange); IDOK and IDCANCEL reach OnOK and OnCancel, which end the
-// dialog with that result.
+// dialog with that result. The dialog's font is asked for with the Japanese
+// character set, and a template's face that the system lacks (or has without
+// Japanese glyphs) is replaced by one that has them, before OnInitDialog.
 class CDialog : public CWnd
 {
 public:
@@ -29,12 +33,12 @@ public:
     virtual void OnCancel();
     void EndDialog(int nResult);
 
-    void NextDlgCtrl() const { ::SendMessageA(m_hWnd, WM_NEXTDLGCTL, 0, 0); }
-    void PrevDlgCtrl() const { ::SendMessageA(m_hWnd, WM_NEXTDLGCTL, 1, 0); }
+    void NextDlgCtrl() const { ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, 0, 0); }
+    void PrevDlgCtrl() const { ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, 1, 0); }
     void GotoDlgCtrl(CWnd* pWndCtrl)
-    { ::SendMessageA(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pWndCtrl->GetSafeHwnd()), 1); }
-    void SetDefID(UINT nID) { ::SendMessageA(m_hWnd, DM_SETDEFID, nID, 0); }
-    DWORD GetDefID() const { return static_cast<DWORD>(::SendMessageA(m_hWnd, DM_GETDEFID, 0, 0)); }
+    { ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(pWndCtrl->GetSafeHwnd()), 1); }
+    void SetDefID(UINT nID) { ::SendMessageW(m_hWnd, DM_SETDEFID, nID, 0); }
+    DWORD GetDefID() const { return static_cast<DWORD>(::SendMessageW(m_hWnd, DM_GETDEFID, 0, 0)); }
     void MapDialogRect(LPRECT lpRect) const { ::MapDialogRect(m_hWnd, lpRect); }
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -50,6 +54,15 @@ protected:
     HWND GetOwnerForModal() const;
 
 private:
+    struct CFontDeleter {
+        void operator()(HFONT hFont) const { ::DeleteObject(hFont); }
+    };
+
+    void UseJapaneseFont();
+
+    // The replacement font, for as long as the dialog uses it.
+    std::unique_ptr<HFONT__, CFontDeleter> m_pJapaneseFont;
+
     BOOL CreateModeless(LPCSTR lpszTemplateName, LPCDLGTEMPLATEA lpDialogTemplate, CWnd* pParentWnd);
 };
 

@@ -1,5 +1,8 @@
 #include "framework/FileDialog.h"
 
+#include "support/WideText.h"
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -63,8 +66,24 @@ INT_PTR CFileDialog::DoModal()
 {
     m_ofn.hwndOwner = GetOwnerForModal();
     m_ofn.lCustData = reinterpret_cast<LPARAM>(this);
-    BOOL bOK = m_bOpenFileDialog ? ::GetOpenFileNameA(&m_ofn) : ::GetSaveFileNameA(&m_ofn);
+    std::vector<wchar_t> fileName;
+    std::wstring strFilter, strDefExt, strTitle;
+    OPENFILENAMEW ofn = MakeWideRequest(fileName, strFilter, strDefExt, strTitle);
+    BOOL bOK = m_bOpenFileDialog ? ::GetOpenFileNameW(&ofn) : ::GetSaveFileNameW(&ofn);
     Detach();
+    m_strPath = bOK ? std::wstring(ofn.lpstrFile) : std::wstring();
+    const WORD nFileOffset = bOK ? ofn.nFileOffset : 0;
+    const WORD nFileExtension = bOK ? ofn.nFileExtension : 0;
+    // The Shift-JIS side keeps what it is used for: the answer in m_ofn's buffer.
+    std::string strPath = ZEV::FromWide(m_strPath);
+    if (bOK && m_ofn.lpstrFile != nullptr && m_ofn.nMaxFile > 0) {
+        size_t nCopy = std::min<size_t>(strPath.size(), m_ofn.nMaxFile - 1);
+        std::memcpy(m_ofn.lpstrFile, strPath.data(), nCopy);
+        m_ofn.lpstrFile[nCopy] = '\0';
+    }
+    // Offsets into the Shift-JIS path count its bytes.
+    m_ofn.nFileOffset = static_cast<WORD>(ZEV::FromWide(m_strPath.substr(0, nFileOffset)).size());
+    m_ofn.nFileExtension = static_cast<WORD>(ZEV::FromWide(m_strPath.substr(0, nFileExtension)).size());
     m_nModalResult = bOK ? IDOK : IDCANCEL;
     return m_nModalResult;
 }
@@ -72,7 +91,7 @@ INT_PTR CFileDialog::DoModal()
 UINT_PTR CALLBACK CFileDialog::HookProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
-        auto* pOfn = reinterpret_cast<OPENFILENAMEA*>(lParam);
+        auto* pOfn = reinterpret_cast<OPENFILENAMEW*>(lParam);
         auto* pDlg = reinterpret_cast<CFileDialog*>(pOfn->lCustData);
         pDlg->Attach(hWnd);
         return pDlg->OnInitDialog();
@@ -92,7 +111,7 @@ UINT_PTR CALLBACK CFileDialog::HookProc(HWND hWnd, UINT message, WPARAM, LPARAM 
         return 0;
     }
     if (pHdr->code == CDN_FILEOK && pDlg->OnFileNameOK()) {
-        ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, 1);
+        ::SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, 1);
         return 1;
     }
     return 0;
@@ -115,6 +134,48 @@ BOOL CFileDialog::OnFileNameOK()
 std::string CFileDialog::GetPathName() const
 {
     return m_ofn.lpstrFile != nullptr ? std::string(m_ofn.lpstrFile) : std::string();
+}
+
+std::wstring CFileDialog::GetPathNameW() const
+{
+    return m_strPath;
+}
+
+OPENFILENAMEW CFileDialog::MakeWideRequest(std::vector<wchar_t>& fileName, std::wstring& strFilter,
+                                           std::wstring& strDefExt, std::wstring& strTitle) const
+{
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = m_ofn.hwndOwner;
+    ofn.hInstance = m_ofn.hInstance;
+    // The filter list holds NULs: converted whole, its two closing NULs included.
+    if (m_ofn.lpstrFilter != nullptr) {
+        size_t nLength = 0;
+        while (m_ofn.lpstrFilter[nLength] != '\0' || m_ofn.lpstrFilter[nLength + 1] != '\0')
+            ++nLength;
+        strFilter = ZEV::ToWide(m_ofn.lpstrFilter, static_cast<int>(nLength + 2));
+        ofn.lpstrFilter = strFilter.c_str();
+    }
+    ofn.nFilterIndex = m_ofn.nFilterIndex;
+    std::wstring strInitial = ZEV::ToWide(m_ofn.lpstrFile);
+    // At least as many characters as the Shift-JIS buffer holds bytes.
+    fileName.assign(std::max<size_t>(m_ofn.nMaxFile, strInitial.size() + 1), L'\0');
+    std::copy(strInitial.begin(), strInitial.end(), fileName.begin());
+    ofn.lpstrFile = fileName.data();
+    ofn.nMaxFile = static_cast<DWORD>(fileName.size());
+    if (m_ofn.lpstrTitle != nullptr) {
+        strTitle = ZEV::ToWide(m_ofn.lpstrTitle);
+        ofn.lpstrTitle = strTitle.c_str();
+    }
+    ofn.Flags = m_ofn.Flags;
+    if (m_ofn.lpstrDefExt != nullptr) {
+        strDefExt = ZEV::ToWide(m_ofn.lpstrDefExt);
+        ofn.lpstrDefExt = strDefExt.c_str();
+    }
+    ofn.lCustData = m_ofn.lCustData;
+    ofn.lpfnHook = m_ofn.lpfnHook;
+    ofn.FlagsEx = m_ofn.FlagsEx;
+    return ofn;
 }
 
 std::string CFileDialog::GetFileName() const

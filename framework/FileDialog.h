@@ -12,7 +12,9 @@
 // class sees OnInitDialog (with this object bound to the hook's child dialog;
 // GetParent() is the system dialog itself) and OnInitDone.
 // m_ofn may be adjusted between construction and DoModal, for example to hand
-// in a larger file-name buffer.
+// in a larger file-name buffer. Its texts are Shift-JIS; the system dialog itself
+// runs through the Unicode function, so the path chosen may hold any character:
+// GetPathNameW answers it whole, GetPathName as Shift-JIS.
 class CFileDialog : public CDialog
 {
 public:
@@ -25,6 +27,7 @@ public:
     INT_PTR DoModal() override;
 
     std::string GetPathName() const;
+    std::wstring GetPathNameW() const;
     std::string GetFileName() const;
     std::string GetFileExt() const;
     std::string GetFileTitle() const;
@@ -42,7 +45,12 @@ protected:
 private:
     static UINT_PTR CALLBACK HookProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+    // The Unicode request made from m_ofn, and the answer.
+    OPENFILENAMEW MakeWideRequest(std::vector<wchar_t>& fileName, std::wstring& strFilter,
+                                  std::wstring& strDefExt, std::wstring& strTitle) const;
+
     std::vector<char> m_fileName;
+    std::wstring m_strPath;
     std::string m_strDefExt;
     std::string m_strFilter;
 };

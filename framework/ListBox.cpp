@@ -1,17 +1,21 @@
 #include "framework/ListBox.h"
 
-#include <vector>
 
 void CListBox::GetText(int nIndex, std::string& rString) const
 {
-    int nLength = GetTextLen(nIndex);
-    if (nLength < 0) {
-        rString.clear();
-        return;
-    }
-    std::vector<char> buffer(nLength + 1);
-    int n = GetText(nIndex, buffer.data());
-    rString.assign(buffer.data(), n > 0 ? n : 0);
+    ReceiveText(LB_GETTEXTLEN, LB_GETTEXT, nIndex, rString);
+}
+
+int CListBox::GetText(int nIndex, LPSTR lpszBuffer) const
+{
+    std::string strText;
+    return ReceiveText(LB_GETTEXTLEN, LB_GETTEXT, nIndex, strText) ? CopyText(strText, lpszBuffer) : LB_ERR;
+}
+
+int CListBox::GetTextLen(int nIndex) const
+{
+    std::string strText;
+    return ReceiveText(LB_GETTEXTLEN, LB_GETTEXT, nIndex, strText) ? static_cast<int>(strText.size()) : LB_ERR;
 }
 
 UINT CListBox::ItemFromPoint(POINT pt, BOOL& bOutside) const

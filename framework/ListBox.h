@@ -32,21 +32,21 @@ public:
     int GetAnchorIndex() const { return static_cast<int>(SendMessage(LB_GETANCHORINDEX)); }
     void SetAnchorIndex(int nIndex) { SendMessage(LB_SETANCHORINDEX, nIndex); }
 
-    int GetText(int nIndex, LPSTR lpszBuffer) const
-    { return static_cast<int>(SendMessage(LB_GETTEXT, nIndex, reinterpret_cast<LPARAM>(lpszBuffer))); }
+    // Shift-JIS texts; the lengths count its bytes.
+    int GetText(int nIndex, LPSTR lpszBuffer) const;
     void GetText(int nIndex, std::string& rString) const;
-    int GetTextLen(int nIndex) const { return static_cast<int>(SendMessage(LB_GETTEXTLEN, nIndex)); }
-    int AddString(LPCSTR lpszItem) { return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszItem))); }
+    int GetTextLen(int nIndex) const;
+    int AddString(LPCSTR lpszItem) { return static_cast<int>(SendText(LB_ADDSTRING, 0, lpszItem)); }
     int InsertString(int nIndex, LPCSTR lpszItem)
-    { return static_cast<int>(SendMessage(LB_INSERTSTRING, nIndex, reinterpret_cast<LPARAM>(lpszItem))); }
+    { return static_cast<int>(SendText(LB_INSERTSTRING, nIndex, lpszItem)); }
     int DeleteString(UINT nIndex) { return static_cast<int>(SendMessage(LB_DELETESTRING, nIndex)); }
     void ResetContent() { SendMessage(LB_RESETCONTENT); }
     int FindString(int nStartAfter, LPCSTR lpszItem) const
-    { return static_cast<int>(SendMessage(LB_FINDSTRING, nStartAfter, reinterpret_cast<LPARAM>(lpszItem))); }
+    { return static_cast<int>(SendText(LB_FINDSTRING, nStartAfter, lpszItem)); }
     int FindStringExact(int nIndexStart, LPCSTR lpszFind) const
-    { return static_cast<int>(SendMessage(LB_FINDSTRINGEXACT, nIndexStart, reinterpret_cast<LPARAM>(lpszFind))); }
+    { return static_cast<int>(SendText(LB_FINDSTRINGEXACT, nIndexStart, lpszFind)); }
     int SelectString(int nStartAfter, LPCSTR lpszItem)
-    { return static_cast<int>(SendMessage(LB_SELECTSTRING, nStartAfter, reinterpret_cast<LPARAM>(lpszItem))); }
+    { return static_cast<int>(SendText(LB_SELECTSTRING, nStartAfter, lpszItem)); }
     DWORD_PTR GetItemData(int nIndex) const { return static_cast<DWORD_PTR>(SendMessage(LB_GETITEMDATA, nIndex)); }
     int SetItemData(int nIndex, DWORD_PTR dwItemData)
     { return static_cast<int>(SendMessage(LB_SETITEMDATA, nIndex, static_cast<LPARAM>(dwItemData))); }

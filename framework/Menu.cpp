@@ -1,7 +1,11 @@
 #include "framework/Menu.h"
 
 #include "framework/WinApp.h"
+#include "support/WideText.h"
 
+#include <cstring>
+
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -76,7 +80,43 @@ HMENU CMenu::Detach()
 
 BOOL CMenu::LoadMenu(UINT nIDResource)
 {
-    return Attach(::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource)));
+    return Attach(::LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(nIDResource)));
+}
+
+namespace {
+
+// Bitmap and owner-drawn items carry a handle or data where a text would be.
+bool IsTextItem(UINT nFlags)
+{
+    return (nFlags & (MF_BITMAP | MF_OWNERDRAW | MF_SEPARATOR)) == 0;
+}
+
+} // namespace
+
+BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem)
+{
+    return InsertMenu(static_cast<UINT>(-1), nFlags | MF_BYPOSITION, nIDNewItem, lpszNewItem);
+}
+
+BOOL CMenu::InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem)
+{
+    std::wstring strText = ZEV::ToWide(lpszNewItem);
+    LPCWSTR pItem = IsTextItem(nFlags) && lpszNewItem != nullptr ? strText.c_str()
+                                                                  : reinterpret_cast<LPCWSTR>(lpszNewItem);
+    return ::InsertMenuW(m_hMenu, nPosition, nFlags, nIDNewItem, pItem);
+}
+
+int CMenu::GetMenuString(UINT nIDItem, LPSTR lpString, int nMaxCount, UINT nFlags) const
+{
+    wchar_t buffer[256] = {};
+    int n = ::GetMenuStringW(m_hMenu, nIDItem, buffer, sizeof buffer / sizeof buffer[0], nFlags);
+    std::string strText = ZEV::FromWide(buffer, n > 0 ? n : 0);
+    if (nMaxCount <= 0)
+        return static_cast<int>(strText.size());
+    size_t nCopy = std::min<size_t>(strText.size(), static_cast<size_t>(nMaxCount - 1));
+    std::memcpy(lpString, strText.data(), nCopy);
+    lpString[nCopy] = '\0';
+    return static_cast<int>(nCopy);
 }
 
 BOOL CMenu::DestroyMenu()

@@ -1,6 +1,7 @@
 #include "framework/WinApp.h"
 
 #include "framework/Wnd.h"
+#include "support/WideText.h"
 
 #include <string>
 
@@ -40,9 +41,16 @@ UINT AddDefaultIcon(UINT nType)
 
 std::string LoadResourceString(UINT nID)
 {
-    char buffer[1024];
-    int n = ::LoadStringA(AfxGetResourceHandle(), nID, buffer, sizeof buffer);
-    return std::string(buffer, n > 0 ? n : 0);
+    // The string table holds UTF-16; Shift-JIS from it whatever the system's code page.
+    wchar_t buffer[1024];
+    int n = ::LoadStringW(AfxGetResourceHandle(), nID, buffer, sizeof buffer / sizeof buffer[0]);
+    return ZEV::FromWide(buffer, n > 0 ? n : 0);
+}
+
+int ShowMessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType)
+{
+    return ::MessageBoxW(FindMessageBoxOwner(), ZEV::ToWide(lpszText).c_str(), ZEV::ToWide(lpszCaption).c_str(),
+                         AddDefaultIcon(nType));
 }
 
 } // namespace
@@ -68,9 +76,9 @@ BOOL CWinApp::InitInstance()
 int CWinApp::Run()
 {
     MSG msg;
-    while (::GetMessageA(&msg, NULL, 0, 0) > 0) {
+    while (::GetMessageW(&msg, NULL, 0, 0) > 0) {
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
     return ExitInstance();
 }
@@ -82,12 +90,12 @@ int CWinApp::ExitInstance()
 
 int CWinApp::DoMessageBox(LPCSTR lpszPrompt, UINT nType, UINT /*nIDPrompt*/)
 {
-    return ::MessageBoxA(FindMessageBoxOwner(), lpszPrompt, AfxGetAppName(), AddDefaultIcon(nType));
+    return ShowMessageBox(lpszPrompt, AfxGetAppName(), nType);
 }
 
 HICON CWinApp::LoadIcon(UINT nIDResource) const
 {
-    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+    return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(nIDResource));
 }
 
 HICON CWinApp::LoadIcon(LPCSTR lpszResourceName) const
@@ -97,7 +105,7 @@ HICON CWinApp::LoadIcon(LPCSTR lpszResourceName) const
 
 HCURSOR CWinApp::LoadCursor(UINT nIDResource) const
 {
-    return ::LoadCursorA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+    return ::LoadCursorW(AfxGetResourceHandle(), MAKEINTRESOURCEW(nIDResource));
 }
 
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmdLine, int nCmdShow)
@@ -149,7 +157,7 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType, UINT nIDHelp)
 {
     if (g_pApp != nullptr)
         return g_pApp->DoMessageBox(lpszText, nType, nIDHelp);
-    return ::MessageBoxA(FindMessageBoxOwner(), lpszText, AFX_APP_NAME, AddDefaultIcon(nType));
+    return ShowMessageBox(lpszText, AFX_APP_NAME, nType);
 }
 
 int AfxMessageBox(UINT nIDPrompt, UINT nType, UINT nIDHelp)
@@ -158,7 +166,7 @@ int AfxMessageBox(UINT nIDPrompt, UINT nType, UINT nIDHelp)
     UINT nHelp = nIDHelp == (UINT)-1 ? nIDPrompt : nIDHelp;
     if (g_pApp != nullptr)
         return g_pApp->DoMessageBox(text.c_str(), nType, nHelp);
-    return ::MessageBoxA(FindMessageBoxOwner(), text.c_str(), AFX_APP_NAME, AddDefaultIcon(nType));
+    return ShowMessageBox(text.c_str(), AFX_APP_NAME, nType);
 }
 
 // The program's entry point: the libraries' WinMain, found through the

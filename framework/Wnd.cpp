@@ -3,7 +3,9 @@
 #include "framework/DataExchange.h"
 #include "framework/Menu.h"
 #include "framework/WinApp.h"
+#include "support/WideText.h"
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -103,7 +105,7 @@ private:
 
 WNDPROC CurrentProc(HWND hWnd)
 {
-    return reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hWnd, GWLP_WNDPROC));
+    return reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hWnd, GWLP_WNDPROC));
 }
 
 bool IsControlColor(UINT message)
@@ -148,7 +150,7 @@ void AfxHookWindowCreate(CWnd* pWnd)
     if (hook.hHook != NULL)
         ::UnhookWindowsHookEx(hook.hHook);
     hook.pPending = pWnd;
-    hook.hHook = ::SetWindowsHookExA(WH_CBT, CWndCreateHook::Proc, NULL, ::GetCurrentThreadId());
+    hook.hHook = ::SetWindowsHookExW(WH_CBT, CWndCreateHook::Proc, NULL, ::GetCurrentThreadId());
 }
 
 BOOL AfxUnhookWindowCreate()
@@ -167,7 +169,7 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (pWnd == nullptr)
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        return ::DefWindowProcW(hWnd, message, wParam, lParam);
     return CWnd::CallWndProc(pWnd, hWnd, message, wParam, lParam);
 }
 
@@ -241,7 +243,7 @@ BOOL CWnd::BindAndSubclass(HWND hWnd)
         return FALSE;
     PreSubclassWindow();
     WNDPROC pfnOld = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
     if (pfnOld == NULL || pfnOld == AfxWndProc) {
         // Either the call failed or the window already ran through us: keep
         // nothing that would loop.
@@ -270,7 +272,7 @@ HWND CWnd::UnsubclassWindow()
 {
     if (m_hWnd == NULL || CurrentProc(m_hWnd) != AfxWndProc)
         return NULL;
-    ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     m_pfnSuper = NULL;
     return Detach();
 }
@@ -304,10 +306,14 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
         PostNcDestroy();
         return FALSE;
     }
+    // A class given by its atom stays an atom; names are converted.
+    std::wstring strClass = IS_INTRESOURCE(cs.lpszClass) ? std::wstring() : ZEV::ToWide(cs.lpszClass);
+    std::wstring strName = ZEV::ToWide(cs.lpszName);
+    LPCWSTR pszClass = IS_INTRESOURCE(cs.lpszClass) ? reinterpret_cast<LPCWSTR>(cs.lpszClass) : strClass.c_str();
     AfxHookWindowCreate(this);
-    HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, cs.style, cs.x, cs.y,
-                                  cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance,
-                                  cs.lpCreateParams);
+    HWND hWnd = ::CreateWindowExW(cs.dwExStyle, pszClass, cs.lpszName != nullptr ? strName.c_str() : nullptr,
+                                  cs.style, cs.x, cs.y, cs.cx, cs.cy, cs.hwndParent, cs.hMenu,
+                                  cs.hInstance, cs.lpCreateParams);
     AfxUnhookWindowCreate();
     return hWnd != NULL && hWnd == m_hWnd;
 }
@@ -340,7 +346,7 @@ void CWnd::OnNcDestroyed()
     // Put the saved procedure back only when ours is on top; a procedure that
     // somebody left above ours stays, so their chain is not cut.
     if (m_pfnSuper != NULL && CurrentProc(hWnd) == AfxWndProc)
-        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     PermanentMap().Remove(hWnd, this);
     m_hWnd = NULL;
     m_pfnSuper = NULL;
@@ -396,7 +402,7 @@ LRESULT CWnd::DispatchToHandlers(UINT message, WPARAM wParam, LPARAM lParam, BOO
         return 0;
     }
     case WM_CREATE:
-        return OnCreate(reinterpret_cast<LPCREATESTRUCTA>(lParam));
+        return OnCreate(reinterpret_cast<LPCREATESTRUCTW>(lParam));
     case WM_DESTROY:
         OnDestroy();
         return 0;
@@ -433,8 +439,8 @@ LRESULT CWnd::DispatchToHandlers(UINT message, WPARAM wParam, LPARAM lParam, BOO
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (m_pfnSuper != NULL)
-        return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
-    return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+        return ::CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }
 
 LRESULT CWnd::Default()
@@ -494,7 +500,7 @@ BOOL CWnd::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult)
     return pHdr != nullptr && ReflectLastMsg(pHdr->hwndFrom, pResult);
 }
 
-int CWnd::OnCreate(LPCREATESTRUCTA)
+int CWnd::OnCreate(LPCREATESTRUCTW)
 {
     return static_cast<int>(Default());
 }
@@ -528,18 +534,64 @@ void CWnd::DoDataExchange(CDataExchange*)
 void CWnd::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam, BOOL bDeep) const
 {
     for (HWND h = ::GetTopWindow(m_hWnd); h != NULL; h = ::GetWindow(h, GW_HWNDNEXT)) {
-        ::SendMessageA(h, message, wParam, lParam);
+        ::SendMessageW(h, message, wParam, lParam);
         if (bDeep && ::GetTopWindow(h) != NULL)
             FromHandle(h)->SendMessageToDescendants(message, wParam, lParam, TRUE);
     }
 }
 
+void CWnd::SetWindowText(LPCSTR lpszString)
+{
+    ::SetWindowTextW(m_hWnd, ZEV::ToWide(lpszString).c_str());
+}
+
+int CWnd::GetWindowText(LPSTR lpszStringBuf, int nMaxCount) const
+{
+    if (nMaxCount <= 0)
+        return 0;
+    std::string strText;
+    GetWindowText(strText);
+    // Cut on a character boundary, as the system's own conversion would.
+    size_t n = 0;
+    while (n < strText.size()) {
+        size_t nNext = n + (::IsDBCSLeadByteEx(ZEV::SJIS_CODE_PAGE, static_cast<BYTE>(strText[n])) ? 2 : 1);
+        if (nNext > static_cast<size_t>(nMaxCount - 1))
+            break;
+        n = nNext;
+    }
+    std::memcpy(lpszStringBuf, strText.data(), n);
+    lpszStringBuf[n] = '\0';
+    return static_cast<int>(n);
+}
+
 void CWnd::GetWindowText(std::string& rString) const
 {
-    int nLength = ::GetWindowTextLengthA(m_hWnd);
-    std::vector<char> buffer(nLength + 1);
-    int n = ::GetWindowTextA(m_hWnd, buffer.data(), nLength + 1);
-    rString.assign(buffer.data(), n > 0 ? n : 0);
+    rString = GetWindowTextOf(m_hWnd);
+}
+
+std::string CWnd::GetWindowTextOf(HWND hWnd)
+{
+    int nLength = ::GetWindowTextLengthW(hWnd);
+    std::vector<wchar_t> buffer(nLength + 1);
+    int n = ::GetWindowTextW(hWnd, buffer.data(), nLength + 1);
+    return ZEV::FromWide(buffer.data(), n > 0 ? n : 0);
+}
+
+int CWnd::GetWindowTextLength() const
+{
+    std::string strText;
+    GetWindowText(strText);
+    return static_cast<int>(strText.size());
+}
+
+void CWnd::SetDlgItemText(int nID, LPCSTR lpszString)
+{
+    ::SetDlgItemTextW(m_hWnd, nID, ZEV::ToWide(lpszString).c_str());
+}
+
+int CWnd::GetDlgItemText(int nID, LPSTR lpStr, int nMaxCount) const
+{
+    return FromHandle(::GetDlgItem(m_hWnd, nID))->GetWindowText(lpStr, nMaxCount);
 }
 
 CWnd* CWnd::GetDlgItem(int nID) const
@@ -609,7 +661,7 @@ BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
     DWORD dwNew = (dwStyle & ~dwRemove) | dwAdd;
     if (dwStyle == dwNew)
         return FALSE;
-    ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(dwNew));
+    ::SetWindowLongW(m_hWnd, GWL_STYLE, static_cast<LONG>(dwNew));
     if (nFlags != 0)
         ::SetWindowPos(m_hWnd, NULL, 0, 0, 0, 0,
                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
@@ -622,7 +674,7 @@ BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
     DWORD dwNew = (dwStyle & ~dwRemove) | dwAdd;
     if (dwStyle == dwNew)
         return FALSE;
-    ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, static_cast<LONG>(dwNew));
+    ::SetWindowLongW(m_hWnd, GWL_EXSTYLE, static_cast<LONG>(dwNew));
     if (nFlags != 0)
         ::SetWindowPos(m_hWnd, NULL, 0, 0, 0, 0,
                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
@@ -631,5 +683,32 @@ BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
 
 int CWnd::MessageBox(LPCSTR lpszText, LPCSTR lpszCaption, UINT nType)
 {
-    return ::MessageBoxA(m_hWnd, lpszText, lpszCaption != nullptr ? lpszCaption : AfxGetAppName(), nType);
+    return ::MessageBoxW(m_hWnd, ZEV::ToWide(lpszText).c_str(),
+                         ZEV::ToWide(lpszCaption != nullptr ? lpszCaption : AfxGetAppName()).c_str(), nType);
+}
+
+LRESULT CWnd::SendText(UINT message, WPARAM wParam, LPCSTR lpszText) const
+{
+    std::wstring strWide = ZEV::ToWide(lpszText);
+    return ::SendMessageW(m_hWnd, message, wParam, reinterpret_cast<LPARAM>(strWide.c_str()));
+}
+
+bool CWnd::ReceiveText(UINT nLengthMessage, UINT nTextMessage, WPARAM nIndex, std::string& rString) const
+{
+    rString.clear();
+    LRESULT nLength = ::SendMessageW(m_hWnd, nLengthMessage, nIndex, 0);
+    if (nLength < 0)
+        return false;
+    std::vector<wchar_t> buffer(static_cast<size_t>(nLength) + 1);
+    LRESULT n = ::SendMessageW(m_hWnd, nTextMessage, nIndex, reinterpret_cast<LPARAM>(buffer.data()));
+    if (n < 0)
+        return false;
+    rString = ZEV::FromWide(buffer.data(), static_cast<int>(n));
+    return true;
+}
+
+int CWnd::CopyText(const std::string& strText, LPSTR lpszBuffer)
+{
+    std::memcpy(lpszBuffer, strText.c_str(), strText.size() + 1);
+    return static_cast<int>(strText.size());
 }

@@ -14,7 +14,7 @@ class CMenu;
 // to the On... handlers below and then to the procedure that was there before.
 //
 // Another subclasser may later put its own procedure on top with
-// SetWindowLongA (the skin does); it must restore ours by WM_DESTROY, and we
+// SetWindowLongPtrW (the skin does); it must restore ours by WM_DESTROY, and we
 // restore the saved procedure at WM_NCDESTROY, so the chain unwinds in order.
 class CWnd
 {
@@ -56,7 +56,7 @@ public:
 
     // Message handling.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
-    // The procedure that was there before ours (or DefWindowProcA).
+    // The procedure that was there before ours (or DefWindowProcW).
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // DefWindowProc with the message being handled right now.
     LRESULT Default();
@@ -75,7 +75,7 @@ public:
     // Handlers reached from WindowProc; the defaults do the default handling.
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* pResult);
-    virtual int OnCreate(LPCREATESTRUCTA lpCreateStruct);
+    virtual int OnCreate(LPCREATESTRUCTW lpCreateStruct);
     virtual void OnDestroy();
     virtual void OnClose();
     virtual void OnTimer(UINT_PTR nIDEvent);
@@ -91,26 +91,27 @@ public:
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
     virtual void DoDataExchange(CDataExchange* pDX);
 
-    // Thin wrappers.
+    // Thin wrappers. Windows are Unicode windows; texts are Shift-JIS on our side and
+    // converted from and to code page 932 on the way.
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
-    { return ::SendMessageA(m_hWnd, message, wParam, lParam); }
+    { return ::SendMessageW(m_hWnd, message, wParam, lParam); }
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
-    { return ::PostMessageA(m_hWnd, message, wParam, lParam); }
+    { return ::PostMessageW(m_hWnd, message, wParam, lParam); }
     void SendMessageToDescendants(UINT message, WPARAM wParam = 0, LPARAM lParam = 0,
                                   BOOL bDeep = TRUE) const;
 
-    void SetWindowText(LPCSTR lpszString) { ::SetWindowTextA(m_hWnd, lpszString); }
-    int GetWindowText(LPSTR lpszStringBuf, int nMaxCount) const
-    { return ::GetWindowTextA(m_hWnd, lpszStringBuf, nMaxCount); }
+    void SetWindowText(LPCSTR lpszString);
+    int GetWindowText(LPSTR lpszStringBuf, int nMaxCount) const;
     void GetWindowText(std::string& rString) const;
-    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+    static std::string GetWindowTextOf(HWND hWnd);
+    // In Shift-JIS bytes.
+    int GetWindowTextLength() const;
 
     CWnd* GetDlgItem(int nID) const;
     void GetDlgItem(int nID, HWND* phWnd) const { *phWnd = ::GetDlgItem(m_hWnd, nID); }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-    void SetDlgItemText(int nID, LPCSTR lpszString) { ::SetDlgItemTextA(m_hWnd, nID, lpszString); }
-    int GetDlgItemText(int nID, LPSTR lpStr, int nMaxCount) const
-    { return ::GetDlgItemTextA(m_hWnd, nID, lpStr, nMaxCount); }
+    void SetDlgItemText(int nID, LPCSTR lpszString);
+    int GetDlgItemText(int nID, LPSTR lpStr, int nMaxCount) const;
     CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     CWnd* GetTopLevelParent() const;
     CWnd* GetWindow(UINT nCmd) const { return FromHandle(::GetWindow(m_hWnd, nCmd)); }
@@ -164,8 +165,8 @@ public:
     void SetFont(HFONT hFont, BOOL bRedraw = TRUE)
     { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(hFont), bRedraw); }
 
-    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)); }
-    DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_EXSTYLE)); }
+    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE)); }
+    DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_EXSTYLE)); }
     BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
     BOOL ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
 
@@ -174,6 +175,14 @@ public:
     HWND m_hWnd;
 
 protected:
+    // A message that carries a text to the window, converted to UTF-16 on the way.
+    LRESULT SendText(UINT message, WPARAM wParam, LPCSTR lpszText) const;
+    // An item's text by a length message and a text message (LB_GETTEXTLEN and
+    // LB_GETTEXT, ...), as Shift-JIS; false when the item does not exist.
+    bool ReceiveText(UINT nLengthMessage, UINT nTextMessage, WPARAM nIndex, std::string& rString) const;
+    // Copies a text and its NUL into a caller's buffer; its length.
+    static int CopyText(const std::string& strText, LPSTR lpszBuffer);
+
     // The procedure that was in place before SubclassWindow or creation.
     WNDPROC m_pfnSuper;
 

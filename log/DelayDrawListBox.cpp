@@ -2,7 +2,7 @@
 
 CDelayDrawListBox::CDelayDrawListBox()
     : m_nRedrawLock(0), m_bTickArmed(false), m_nTickDelay(200), m_nEndDelay(100), m_pPartner(nullptr),
-      m_bRepaintLead(false)
+      m_bRepaintLead(false), m_bRepainting(false)
 {
 }
 
@@ -49,6 +49,18 @@ void CDelayDrawListBox::ScheduleRepaint()
         m_bTickArmed = SetTimer(IDT_REDRAW_TICK, m_nTickDelay) != 0;
 }
 
+// The default procedure's redraw flag, not the list box's: only that one makes
+// the window undrawable, and the caller's thread keeps it so for one step only.
+CDelayDrawListBox::CFrozenScreen::CFrozenScreen(HWND hWnd) : m_hWnd(hWnd)
+{
+    ::DefWindowProcA(m_hWnd, WM_SETREDRAW, FALSE, 0);
+}
+
+CDelayDrawListBox::CFrozenScreen::~CFrozenScreen()
+{
+    ::DefWindowProcA(m_hWnd, WM_SETREDRAW, TRUE, 0);
+}
+
 void CDelayDrawListBox::HoldDrawing()
 {
     if (SendMessage(WM_SETREDRAW, REDRAW_CTRL_QUERY, REDRAW_CTRL_MARK) == 0)
@@ -60,13 +72,15 @@ LRESULT CDelayDrawListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam
     if (message == WM_SETREDRAW)
         return OnSetRedraw(wParam, lParam);
     if (message == WM_PAINT && m_nRedrawLock > 0) {
-        // The system list box invalidates itself on LB_SETCOUNT even with
-        // drawing switched off; such paints draw no rows (the timers repaint
-        // them), but a pending erase still runs, so rows that went away
-        // do not stay on screen.
+        // Drawing is held, yet part of the box lost what it showed: a scroll
+        // (the user's, during traffic) moved the screen, a window uncovered it,
+        // or rows went away. Drawn alone, that part could show rows twice next
+        // to an older screen, so both boxes are drawn whole now, as the timer
+        // would draw them.
         PAINTSTRUCT ps;
         ::BeginPaint(m_hWnd, &ps);
         ::EndPaint(m_hWnd, &ps);
+        RepaintNow();
         return 0;
     }
     if (message == WM_TIMER && (wParam == IDT_REDRAW_TICK || wParam == IDT_REDRAW_END))
@@ -95,6 +109,17 @@ LRESULT CDelayDrawListBox::OnSetRedraw(WPARAM wParam, LPARAM lParam)
     if (--m_nRedrawLock == 0)
         DefWindowProc(WM_SETREDRAW, TRUE, 0);
     return 0;
+}
+
+void CDelayDrawListBox::RepaintNow()
+{
+    CDelayDrawListBox* pLead = !m_bRepaintLead && m_pPartner != nullptr && m_pPartner->m_hWnd != NULL ? m_pPartner : this;
+    // The repaint's own paints come back here while an outer hold stays on.
+    if (pLead->m_bRepainting)
+        return;
+    pLead->m_bRepainting = true;
+    pLead->OnRedrawTimer(IDT_REDRAW_TICK);
+    pLead->m_bRepainting = false;
 }
 
 void CDelayDrawListBox::OnRedrawTimer(UINT_PTR nIDEvent)

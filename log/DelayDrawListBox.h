@@ -37,6 +37,22 @@ public:
     void PostNcDestroy() override;
 
 protected:
+    // While it lives the window cannot be drawn at all, so a change of the top
+    // row moves no pixels: the system list box scrolls the screen at once even
+    // with drawing held (Wine's does), and the rows the scroll uncovered kept
+    // the old rows until the delayed repaint, so the newest rows showed twice.
+    class CFrozenScreen
+    {
+    public:
+        explicit CFrozenScreen(HWND hWnd);
+        ~CFrozenScreen();
+        CFrozenScreen(const CFrozenScreen&) = delete;
+        CFrozenScreen& operator=(const CFrozenScreen&) = delete;
+
+    private:
+        HWND m_hWnd;
+    };
+
     int m_nRedrawLock;
     bool m_bTickArmed;
     UINT m_nTickDelay;
@@ -48,10 +64,13 @@ protected:
 private:
     LRESULT OnSetRedraw(WPARAM wParam, LPARAM lParam);
     void OnRedrawTimer(UINT_PTR nIDEvent);
+    // Both boxes of the table drawn whole at once, drawing held again after.
+    void RepaintNow();
     void Unpair();
     // The partner this box repaints, if any and if its window is there.
     CDelayDrawListBox* RepaintedPartner() const;
 
     CDelayDrawListBox* m_pPartner;  // the other box of the table, or nullptr
     bool m_bRepaintLead;            // this box's timers repaint both
+    bool m_bRepainting;             // the lead is in RepaintNow
 };

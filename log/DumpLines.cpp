@@ -1,5 +1,7 @@
 #include "log/DumpLines.h"
 
+#include "support/WideText.h"
+
 const char DUMP_SKIP_ROW[] = " :                     :";
 
 namespace {
@@ -40,6 +42,7 @@ std::string MakeRow(const BYTE* pData, DWORD dwSize, DWORD dwStart, DWORD nWidth
         }
     }
     row += " : ";
+    // The bytes are read as Shift-JIS whatever the system's code page.
     // The byte is the trail byte of a character that began in this row: it
     // may look like a lead byte (0xE8 of "定"), but must not pull the next
     // row's first byte up into this one.
@@ -54,7 +57,7 @@ std::string MakeRow(const BYTE* pData, DWORD dwSize, DWORD dwStart, DWORD nWidth
             row += static_cast<char>(c);
         } else if (c < 0x20) {
             row += '.';
-        } else if (!IsDBCSLeadByte(c)) {
+        } else if (!IsDBCSLeadByteEx(ZEV::SJIS_CODE_PAGE, c)) {
             row += static_cast<char>(c);
         } else if (dwStart + i + 1 >= dwSize || !IsTrailByte(pData[dwStart + i + 1])) {
             // A lone lead byte would take whatever follows it (a CR, the

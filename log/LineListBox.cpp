@@ -88,7 +88,7 @@ void CLineListBox::SelectAllLines()
         SendMessage(LB_SELITEMRANGEEX, 0, nCount - 1);
     HWND hParent = ::GetParent(m_hWnd);
     if (hParent != NULL && ::IsWindow(hParent))
-        ::SendMessageA(hParent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), LBN_SELCHANGE),
+        ::SendMessageW(hParent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), LBN_SELCHANGE),
                        reinterpret_cast<LPARAM>(m_hWnd));
 }
 
@@ -110,7 +110,7 @@ LRESULT CLineListBox::OnScroll(UINT message, WPARAM wParam, LPARAM lParam)
     HWND hParent = ::GetParent(m_hWnd);
     if (hParent != NULL && ::IsWindow(hParent)) {
         WPARAM wReport = message == WM_VSCROLL ? wParam : MAKEWPARAM(SB_THUMBPOSITION, GetTopIndex());
-        ::SendMessageA(hParent, WM_VSCROLL, wReport, reinterpret_cast<LPARAM>(m_hWnd));
+        ::SendMessageW(hParent, WM_VSCROLL, wReport, reinterpret_cast<LPARAM>(m_hWnd));
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/WideText.h"
 #include "support/ZevException.h"
 
 namespace {
@@ -35,13 +36,23 @@ void AppendLogLine(std::string& strOut, const std::string& strLeft, const std::s
     strOut += "\r\n";
 }
 
-void WriteLogFile(const char* pszPath, CLineListBox& left, CLineListBox& right)
+void WriteLogFile(const wchar_t* pszPath, CLineListBox& left, CLineListBox& right)
 {
     ZEV::CFileReadWriter file;
     WriteLogFile(file, pszPath, left, right);
 }
 
+void WriteLogFile(const char* pszPath, CLineListBox& left, CLineListBox& right)
+{
+    WriteLogFile(ZEV::ToWide(pszPath).c_str(), left, right);
+}
+
 void WriteLogFile(ZEV::CFileReadWriter& file, const char* pszPath, CLineListBox& left, CLineListBox& right)
+{
+    WriteLogFile(file, ZEV::ToWide(pszPath).c_str(), left, right);
+}
+
+void WriteLogFile(ZEV::CFileReadWriter& file, const wchar_t* pszPath, CLineListBox& left, CLineListBox& right)
 {
     CCloseOnExit closer(file);
     if (!file.Open(pszPath, ZEV::CFileHandle::MODE_CREATE, true))

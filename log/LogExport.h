@@ -17,8 +17,11 @@ void AppendLogLine(std::string& strOut, const std::string& strLeft, const std::s
 // when a write fails. Lines written before a failure stay in the file, which
 // is closed in every case. The caller (the export command) turns any of them
 // into its own message.
+void WriteLogFile(const wchar_t* pszPath, CLineListBox& left, CLineListBox& right);
+// The same with a Shift-JIS path.
 void WriteLogFile(const char* pszPath, CLineListBox& left, CLineListBox& right);
 
 // The same through a given file object, so that its system calls can be
 // replaced. The file is opened here (create, shared read and write).
+void WriteLogFile(ZEV::CFileReadWriter& file, const wchar_t* pszPath, CLineListBox& left, CLineListBox& right);
 void WriteLogFile(ZEV::CFileReadWriter& file, const char* pszPath, CLineListBox& left, CLineListBox& right);

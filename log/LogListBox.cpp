@@ -1,5 +1,6 @@
 #include "log/LogListBox.h"
 
+#include "support/WideText.h"
 #include "support/ZevException.h"
 
 #include <algorithm>
@@ -158,9 +159,9 @@ void CLogListBox::OnPostLine()
     // counts it as told, so the rows wait for the timer (or, without one, a
     // notice again).
     MSG msg;
-    if (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE) &&
+    if (::PeekMessageW(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE) &&
         SetTimer(IDT_TAKE_ROWS, TAKE_ROWS_PAUSE_MS) == 0)
-        ::PostMessageA(m_hWnd, WM_POSTLINE, msg.wParam, msg.lParam);
+        ::PostMessageW(m_hWnd, WM_POSTLINE, msg.wParam, msg.lParam);
 }
 
 void CLogListBox::StoreLine(ZEV::CSharedText&& line)
@@ -181,18 +182,20 @@ void CLogListBox::AfterLinesAdded()
 {
     if (m_nAdded == 0 && m_nDropped == 0)
         return;
-    // Moving the caret scrolls the box to it: with drawing on, a view the
-    // user scrolled up would jump there and back on every drop.
-    if (m_nDropped > 0) {
-        HoldDrawing();
-        MoveSelectionUp(m_nDropped);
+    // The screen keeps what it shows until the delayed repaint: moving the
+    // caret or the top row would otherwise scroll it at once.
+    HoldDrawing();
+    {
+        CFrozenScreen frozen(m_hWnd);
+        if (m_nDropped > 0)
+            MoveSelectionUp(m_nDropped);
+        SendMessage(LB_SETCOUNT, m_lines.GetCount());
+        // The system keeps the last page full, so this shows the newest line.
+        if (m_lines.GetCount() > 0)
+            SetTopIndex(m_lines.GetCount() - 1);
     }
     m_nAdded = 0;
     m_nDropped = 0;
-    SendMessage(LB_SETCOUNT, m_lines.GetCount());
-    // The system keeps the last page full, so this shows the newest line.
-    if (m_lines.GetCount() > 0)
-        SetTopIndex(m_lines.GetCount() - 1);
     if (m_nItemHeight < 0)
         MeasureRows();
     ScheduleRepaint();
@@ -247,9 +250,9 @@ void CLogListBox::AfterLinesChanged()
 void CLogListBox::MeasureRows()
 {
     HFONT hFont = GetFont();
-    LOGFONTA lf = {};
-    if (hFont == NULL || ::GetObjectA(hFont, sizeof lf, &lf) == 0)
-        ::GetObjectA(::GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
+    LOGFONTW lf = {};
+    if (hFont == NULL || ::GetObjectW(hFont, sizeof lf, &lf) == 0)
+        ::GetObjectW(::GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
     m_nItemHeight = std::abs(static_cast<int>(lf.lfHeight)) + 2 * m_nMargin;
     SendMessage(LB_SETITEMHEIGHT, 0, MAKELPARAM(m_nItemHeight, 0));
 }
@@ -326,7 +329,7 @@ void CLogListBox::FreeQueuedLines()
 {
     // The notices carry nothing; the rows themselves wait in the queue.
     MSG msg;
-    while (::PeekMessageA(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE))
+    while (::PeekMessageW(&msg, m_hWnd, WM_POSTLINE, WM_POSTLINE, PM_REMOVE))
         continue;
     m_pQueue->DropColumn(m_nColumn);
 }
@@ -350,8 +353,9 @@ void CLogListBox::DrawItem(LPDRAWITEMSTRUCT p)
     ::FillRect(p->hDC, &p->rcItem, ::GetSysColorBrush(bSelected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     RECT rcText = p->rcItem;
     rcText.top += m_nMargin;
-    ::DrawTextA(p->hDC, pLine->GetText(), static_cast<int>(pLine->GetLength()), &rcText,
-                DT_NOPREFIX | DT_SINGLELINE);
+    // The row's text column is Shift-JIS, whatever the system's code page.
+    const std::wstring strText = ZEV::ToWide(pLine->GetText(), static_cast<int>(pLine->GetLength()));
+    ::DrawTextW(p->hDC, strText.c_str(), static_cast<int>(strText.size()), &rcText, DT_NOPREFIX | DT_SINGLELINE);
     if (p->itemState & ODS_FOCUS) {
         ::SetTextColor(p->hDC, RGB(0, 0, 0));
         ::DrawFocusRect(p->hDC, &p->rcItem);

@@ -4,6 +4,7 @@
 
 #include "log/LogExport.h"
 #include "support/Format.h"
+#include "support/WideText.h"
 #include "support/ZevException.h"
 
 namespace {
@@ -40,6 +41,11 @@ CLogRecorder::~CLogRecorder()
 }
 
 bool CLogRecorder::Start(const char* pszPath, bool bAppend)
+{
+    return Start(ZEV::ToWide(pszPath).c_str(), bAppend);
+}
+
+bool CLogRecorder::Start(const wchar_t* pszPath, bool bAppend)
 {
     if (!m_file.Open(pszPath, bAppend ? ZEV::CFileHandle::MODE_OPEN_RW : ZEV::CFileHandle::MODE_CREATE, true))
         return false;

@@ -36,6 +36,8 @@ public:
 
     // Opens the file (replaced, or appended to when bAppend) and starts the
     // writer with the Record row pair; false when either cannot be done.
+    bool Start(const wchar_t* pszPath, bool bAppend);
+    // The same with a Shift-JIS path.
     bool Start(const char* pszPath, bool bAppend);
     void AddRows(const std::string& strLeft, const std::string& strRight) override;
     // Adds the Stop row pair; the writer writes everything and closes the

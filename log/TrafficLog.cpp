@@ -92,6 +92,22 @@ void CTrafficLog::OnCtsChanged(int nIndex, bool bState)
     PostPair(nIndex, strOwn, m_strSignal[1 - nIndex] + strTime);
 }
 
+void CTrafficLog::OnLineEvent(int nIndex, ELineEvent eEvent)
+{
+    static const char* const TEXTS[] = {" BREAK", " Framing error", " Parity error", " Overrun error",
+                                        " Receive overflow", " Line error"};
+    const size_t nText = static_cast<size_t>(eEvent);
+    if (!IsValidPort(nIndex) || nText >= sizeof(TEXTS) / sizeof(TEXTS[0]) || !AreSignalsShown())
+        return;
+    ZEV::CSyncLock lock(m_lock);
+    // The bytes before the event go out first, so the row stands at its place.
+    WritePending();
+    if (!m_pHost->IsMonitoring())
+        return;
+    const std::string strTime = MakeTimeColumn();
+    PostPair(nIndex, m_strSignal[nIndex] + strTime + TEXTS[nText], m_strSignal[1 - nIndex] + strTime);
+}
+
 void CTrafficLog::OnDsrChanged(int nIndex, bool bState)
 {
     if (!IsValidPort(nIndex) || !AreSignalsShown())

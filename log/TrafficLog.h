@@ -47,6 +47,8 @@ public:
     void OnLineData(int nIndex, DWORD dwSize, const BYTE* pData) override;
     void OnCtsChanged(int nIndex, bool bState) override;
     void OnDsrChanged(int nIndex, bool bState) override;
+    // A break or line error: a row in the port's view, shown with the line rows.
+    void OnLineEvent(int nIndex, ELineEvent eEvent) override;
     // One row in the port's view at the place of the gap: the relay could
     // not report these (they were relayed all the same).
     void OnLineLost(int nIndex, DWORD dwBytes, DWORD dwLineChanges) override;

@@ -8,6 +8,7 @@
 #include "settings/ProfileKeys.h"
 #include "settings/ProfileSection.h"
 #include "support/SharedText.h"
+#include "support/WideText.h"
 
 namespace {
 
@@ -73,7 +74,8 @@ void CWindowLogHost::SetHeaderText(int nView, const char* pszText)
     if (hLabel == NULL)
         return;
     DWORD_PTR dwResult = 0;
-    ::SendMessageTimeoutA(hLabel, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pszText), SMTO_NORMAL,
+    const std::wstring strText = ZEV::ToWide(pszText);
+    ::SendMessageTimeoutW(hLabel, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(strText.c_str()), SMTO_NORMAL,
                           HEADER_SEND_TIMEOUT_MS, &dwResult);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "monitor/LineEvents.h"
 #include "monitor/LineWatch.h"
 #include "serial/CommDriver.h"
 #include "serial/CommWaiter.h"
@@ -44,6 +45,9 @@ CLineRelay::CLineRelay()
     , m_queue(REPORT_BYTE_LIMIT, REPORT_ENTRY_LIMIT)
     , m_writes(WRITE_QUEUE_LIMIT)
     , m_bUnusable(false)
+    , m_bBreakByteDue(false)
+    , m_dwDeferredFaults(0)
+    , m_bFaultsDeferred(false)
     , m_bCtsFlow(false)
 {
 }
@@ -226,11 +230,14 @@ DWORD CLineRelay::RelayLoop()
         return !bReadable ? LINES_UNREADABLE : bChanged ? LINES_CHANGED : LINES_SAME;
     });
     ZEV::CCommWaiter waiter(GetHandle(), m_hWake, READ_WAIT);
+    CBreakHold hold(m_writes);
     std::vector<BYTE> chunk(CHUNK_SIZE);
+    m_bBreakByteDue = m_bFaultsDeferred = false;
+    m_dwDeferredFaults = 0;
     WatchLines();
     while (CanRun()) {
         BYTE byFirst = 0;
-        DWORD dwWait = lineWatch.GetWait(waiter);
+        DWORD dwWait = std::min(lineWatch.GetWait(waiter), hold.GetWaitLeft());
         HANDLE hWrite = m_writes.GetEvent();
         DWORD dwSpent = m_writes.GetTimeSpent();
         bool bRead = m_writes.GetRoom() > 0 && (hWrite == NULL || dwSpent >= WRITE_HELD_AFTER);
@@ -244,8 +251,13 @@ DWORD CLineRelay::RelayLoop()
         bool bReadable = false;
         bool bChanged = WatchLines(&bReadable);
         lineWatch.Note(waiter, bReadable, bChanged);
+        DWORD dwFaults = waiter.TakeFaultEvents() | m_dwDeferredFaults;
+        m_dwDeferredFaults = 0;
         if (bData)
-            RelayChunk(byFirst, chunk.data(), CHUNK_SIZE);
+            RelayChunk(byFirst, chunk.data(), CHUNK_SIZE, waiter, dwFaults, hold);
+        else if (dwFaults != 0 || m_bFaultsDeferred)
+            RelayFaults(waiter, dwFaults, hold);
+        hold.EndIfDue();
         m_writes.Take();
         WritePartner();
         if (m_queue.Rewake())
@@ -254,7 +266,9 @@ DWORD CLineRelay::RelayLoop()
     // A byte the last read took before it was ended is still relayed.
     BYTE byLast = 0;
     if (waiter.Stop(byLast))
-        RelayChunk(byLast, chunk.data(), CHUNK_SIZE);
+        RelayChunk(byLast, chunk.data(), CHUNK_SIZE, waiter, waiter.TakeFaultEvents(), hold);
+    // A break relayed is let go after the last bytes.
+    hold.End();
     FinishWrites();
     return 0;
 }
@@ -296,7 +310,8 @@ bool CLineRelay::WatchLine(DWORD dwOn, std::atomic<int>& nLast, void (CLineRelay
     return true;
 }
 
-void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity)
+void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity, ZEV::CCommWaiter& waiter,
+                            DWORD dwFaults, CBreakHold& hold)
 {
     // The time the first byte woke the thread stamps the whole chunk.
     ULONGLONG qwMicros = ZEV::GetUtcMicros();
@@ -307,10 +322,62 @@ void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity)
     DWORD dwMore = dwRoom > 0 ? Receive(dwRoom, pChunk + 1) : 0;
     if (dwMore != ZEV::INVALID_SIZE)
         dwSize += dwMore;
-    m_writes.Add(pChunk, dwSize);
+    // The break's 0x00 reported in an earlier look comes first in this one.
+    if (m_bBreakByteDue && pChunk[0] == 0) {
+        ++pChunk;
+        --dwSize;
+    }
+    m_bBreakByteDue = false;
+    RelayLook(pChunk, dwSize, waiter.TakeLineErrors() | TakeLineErrors(), dwFaults, hold, qwMicros);
+}
+
+void CLineRelay::RelayFaults(ZEV::CCommWaiter& waiter, DWORD dwFaults, CBreakHold& hold)
+{
+    // A break or an error is reported a moment after it came, so bytes
+    // already queued came before it: they are read first (by the pending
+    // read, which keeps their order) and the event goes after them. Reading
+    // the queue also reads the error bits, where the driver has them.
+    DWORD dwQueued = GetQueuedSize();
+    if (dwQueued != 0 && dwQueued != ZEV::INVALID_SIZE && !m_bFaultsDeferred) {
+        m_dwDeferredFaults = dwFaults;
+        m_bFaultsDeferred = true;
+        return;
+    }
+    DWORD dwErrors = waiter.TakeLineErrors() | TakeLineErrors();
+    RelayLook(nullptr, 0, dwErrors, dwFaults, hold, ZEV::GetUtcMicros());
+}
+
+void CLineRelay::RelayLook(const BYTE* pData, DWORD dwSize, DWORD dwErrors, DWORD dwFaults, CBreakHold& hold,
+                           ULONGLONG qwMicros)
+{
+    // The bytes before the break's 0x00 go first, then the break and the
+    // errors (they concern bytes already received), then the bytes after it.
+    m_bFaultsDeferred = false;
+    const std::vector<ELineEvent> events = LineEventsOf(ZEV::CommDriver().ReportsLineErrors(), dwErrors, dwFaults);
+    DWORD dwBefore = (dwErrors & CE_BREAK) != 0 ? FindBreakByte(pData, dwSize) : dwSize;
+    // A break without its 0x00 here: the byte is still to come, or is held
+    // by the pending 1-byte read, and comes first in the next look.
+    m_bBreakByteDue = (dwErrors & CE_BREAK) != 0 && dwBefore == dwSize;
+    RelayBytes(pData, dwBefore, hold, qwMicros);
+    for (ELineEvent eEvent : events) {
+        if (eEvent == LINE_BREAK)
+            hold.Begin();
+        Report(RELAY_EVENT, static_cast<DWORD>(eEvent));
+    }
+    if (dwBefore < dwSize)
+        RelayBytes(pData + dwBefore + 1, dwSize - dwBefore - 1, hold, qwMicros);
+}
+
+void CLineRelay::RelayBytes(const BYTE* pData, DWORD dwSize, CBreakHold& hold, ULONGLONG qwMicros)
+{
+    if (dwSize == 0)
+        return;
+    // A byte after a break ends it.
+    hold.End();
+    m_writes.Add(pData, dwSize);
     WritePartner();
     // Every byte is reported, whatever the partner makes of it.
-    if (m_eventThread.IsAlive() && m_queue.AddData(pChunk, dwSize, qwMicros))
+    if (m_eventThread.IsAlive() && m_queue.AddData(pData, dwSize, qwMicros))
         WakeEventThread();
 }
 

@@ -4,12 +4,17 @@
 
 #include <atomic>
 
+#include "monitor/BreakHold.h"
 #include "monitor/LineListener.h"
 #include "monitor/RelayQueue.h"
 #include "serial/MessageThread.h"
 #include "serial/SerialPort.h"
 #include "serial/WorkerThread.h"
 #include "serial/WriteQueue.h"
+
+namespace ZEV {
+class CCommWaiter;
+}
 
 // The thread message that wakes a relay's event thread: its queue has
 // entries (wParam and lParam 0). Posted once per turn to non-empty.
@@ -79,7 +84,12 @@ private:
     DWORD ReadModemStatus(bool* pbReadable = nullptr);
     bool WatchLines(bool* pbReadable = nullptr);
     bool WatchLine(DWORD dwOn, std::atomic<int>& nLast, void (CLineRelay::*pDrive)(bool), ERelayEntry eKind);
-    void RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity);
+    void RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity, ZEV::CCommWaiter& waiter, DWORD dwFaults,
+                    CBreakHold& hold);
+    void RelayFaults(ZEV::CCommWaiter& waiter, DWORD dwFaults, CBreakHold& hold);
+    void RelayLook(const BYTE* pData, DWORD dwSize, DWORD dwErrors, DWORD dwFaults, CBreakHold& hold,
+                   ULONGLONG qwMicros);
+    void RelayBytes(const BYTE* pData, DWORD dwSize, CBreakHold& hold, ULONGLONG qwMicros);
     void WritePartner();
     void FinishWrites();
     void Report(ERelayEntry eKind, DWORD dwValue);
@@ -106,6 +116,12 @@ private:
     ZEV::CSyncSection m_lineLock;
     // The DTR output last set, sent again after every RTS change.
     std::atomic<bool> m_bDtrOn;
+    // Receive thread only: a break was reported before its 0x00 byte came.
+    bool m_bBreakByteDue;
+    // Receive thread only: breaks and errors put off until the bytes queued
+    // before them are read (once).
+    DWORD m_dwDeferredFaults;
+    bool m_bFaultsDeferred;
     // Set to end the receive thread's wait at once.
     HANDLE m_hWake;
     // Set to end the receive thread's writes to the partner at once: the

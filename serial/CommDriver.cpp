@@ -37,6 +37,8 @@ public:
     }
     BOOL GetCommModemStatus(HANDLE h, DWORD* p) override { return ::GetCommModemStatus(h, p); }
     BOOL EscapeCommFunction(HANDLE h, DWORD dw) override { return ::EscapeCommFunction(h, dw); }
+    BOOL SetCommBreak(HANDLE h) override { return ::SetCommBreak(h); }
+    BOOL ClearCommBreak(HANDLE h) override { return ::ClearCommBreak(h); }
     BOOL ReadFile(HANDLE h, void* p, DWORD n, DWORD* pRead, OVERLAPPED* pOv) override
     {
         return ::ReadFile(h, p, n, pRead, pOv);
@@ -53,6 +55,7 @@ public:
     BOOL CloseHandle(HANDLE h) override { return ::CloseHandle(h); }
     BOOL SetupComm(HANDLE h, DWORD dwIn, DWORD dwOut) override { return ::SetupComm(h, dwIn, dwOut); }
     bool HasPromptLineEvents() override { return !m_bWine; }
+    bool ReportsLineErrors() override { return !m_bWine; }
 
 private:
     const bool m_bWine = RunsUnderWine();

@@ -30,6 +30,9 @@ public:
     virtual BOOL WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped) = 0;
     virtual BOOL GetCommModemStatus(HANDLE hPort, DWORD* pStatus) = 0;
     virtual BOOL EscapeCommFunction(HANDLE hPort, DWORD dwFunc) = 0;
+    // Holds the transmit line in a break until ClearCommBreak.
+    virtual BOOL SetCommBreak(HANDLE hPort) = 0;
+    virtual BOOL ClearCommBreak(HANDLE hPort) = 0;
     virtual BOOL ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead,
                           OVERLAPPED* pOverlapped = nullptr) = 0;
     virtual BOOL WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten,
@@ -46,6 +49,11 @@ public:
     // re-checks the lines without pause and, on a busy machine, ends tens of
     // milliseconds late; there the caller reads the lines itself.
     virtual bool HasPromptLineEvents() { return true; }
+    // Whether ClearCommError reports which line error happened (CE_BREAK,
+    // CE_FRAME, ...), a break coming with a 0x00 byte in the data. Wine's
+    // reports no bits: its breaks and errors show only as EV_BREAK and
+    // EV_ERR, from the kernel's counts, and the break's byte is dropped.
+    virtual bool ReportsLineErrors() { return true; }
 };
 
 // The installed driver; the Win32 one unless a test installed another.

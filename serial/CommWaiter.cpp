@@ -7,6 +7,9 @@ namespace ZEV {
 namespace {
 
 const DWORD LINE_EVENTS = EV_CTS | EV_DSR;
+// Reported by Windows' drivers and by Wine alike (Wine from the kernel's
+// break and error counts); they cost nothing extra on Windows.
+const DWORD FAULT_EVENTS = EV_BREAK | EV_ERR;
 
 bool IsSignalled(HANDLE hEvent) { return ::WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0; }
 
@@ -21,17 +24,44 @@ CCommWaiter::CCommWaiter(HANDLE hPort, HANDLE hStop, DWORD dwReadWait)
       m_dwReadWait(dwReadWait),
       m_dwArmed(0),
       m_dwHoldEnd(0),
+      m_dwMask(FAULT_EVENTS),
+      m_dwFaultEvents(0),
+      m_dwLineErrors(0),
       m_bHold(false),
       m_bReadPending(false),
       m_bLinePending(false),
       m_bLineEvents(false),
+      m_bEventWaits(false),
       m_bLineTaken(false)
 {
     // A driver without line events (a pseudo-terminal under Wine) refuses
     // them, and Wine's own are late and busy; the caller then polls the
-    // lines instead.
-    m_bLineEvents = m_line.IsReady() && CommDriver().HasPromptLineEvents()
-                    && CommDriver().SetCommMask(hPort, LINE_EVENTS);
+    // lines instead. Breaks and errors have no other way in under Wine.
+    if (CommDriver().HasPromptLineEvents())
+        m_dwMask |= LINE_EVENTS;
+    m_bEventWaits = m_line.IsReady() && CommDriver().SetCommMask(hPort, m_dwMask);
+    m_bLineEvents = m_bEventWaits && (m_dwMask & LINE_EVENTS) != 0;
+}
+
+DWORD CCommWaiter::TakeFaultEvents()
+{
+    DWORD dwEvents = m_dwFaultEvents;
+    m_dwFaultEvents = 0;
+    return dwEvents;
+}
+
+DWORD CCommWaiter::TakeLineErrors()
+{
+    DWORD dwErrors = m_dwLineErrors;
+    m_dwLineErrors = 0;
+    return dwErrors;
+}
+
+void CCommWaiter::ClearErrors(COMSTAT* pStat)
+{
+    DWORD dwErrors = 0;
+    if (CommDriver().ClearCommError(m_hPort, &dwErrors, pStat))
+        m_dwLineErrors |= dwErrors;
 }
 
 CCommWaiter::~CCommWaiter()
@@ -44,11 +74,13 @@ bool CCommWaiter::IsReadHeld()
 {
     if (!m_bHold)
         return false;
-    DWORD dwErrors = 0;
     COMSTAT stat = {};
     // Bytes that came meanwhile end the hold at once.
-    if (IsReached(::GetTickCount(), m_dwHoldEnd)
-        || (CommDriver().ClearCommError(m_hPort, &dwErrors, &stat) && stat.cbInQue > 0))
+    if (IsReached(::GetTickCount(), m_dwHoldEnd))
+        m_bHold = false;
+    else
+        ClearErrors(&stat);
+    if (stat.cbInQue > 0)
         m_bHold = false;
     return m_bHold;
 }
@@ -71,23 +103,34 @@ void CCommWaiter::ArmRead()
     // A read refused for a line error (fAbortOnError left on by another
     // program) goes again once the error is cleared; one refused because
     // the device is gone is tried at the next wait, which is bounded.
-    if (!m_bReadPending) {
-        DWORD dwErrors = 0;
-        CommDriver().ClearCommError(m_hPort, &dwErrors, NULL);
-    }
+    if (!m_bReadPending)
+        ClearErrors(NULL);
 }
 
 void CCommWaiter::ArmLineWait()
 {
-    if (!m_bLineEvents || m_bLinePending || !m_line.IsReady())
+    if (!m_bEventWaits || m_bLinePending || !m_line.IsReady())
         return;
     DWORD* pdwEvents = m_line.GetSpare();
     *pdwEvents = 0;
     BOOL bDone = CommDriver().WaitCommEvent(m_hPort, pdwEvents, m_line.Begin());
-    if (bDone || ::GetLastError() == ERROR_IO_PENDING)
+    if (bDone || ::GetLastError() == ERROR_IO_PENDING) {
         m_bLinePending = true;
-    else
-        m_bLineEvents = false;
+        return;
+    }
+    // Refused for the lines (no modem status): the wait goes on without them.
+    if (m_bLineEvents) {
+        DropLineEvents();
+        ArmLineWait();
+        return;
+    }
+    m_bEventWaits = false;
+}
+
+void CCommWaiter::GiveUpEvents()
+{
+    m_bEventWaits = m_bLineEvents = false;
+    CommDriver().SetCommMask(m_hPort, 0);
 }
 
 bool CCommWaiter::TakeRead(BYTE& byFirst, bool bSignalled)
@@ -103,8 +146,7 @@ bool CCommWaiter::TakeRead(BYTE& byFirst, bool bSignalled)
     m_bReadPending = false;
     if (!bOk) {
         // Ended by a line error: cleared, and the next wait reads on.
-        DWORD dwErrors = 0;
-        CommDriver().ClearCommError(m_hPort, &dwErrors, NULL);
+        ClearErrors(NULL);
         return false;
     }
     if (dwRead == 1) {
@@ -127,11 +169,25 @@ void CCommWaiter::TakeLineWait()
     if (!m_bLinePending || !IsSignalled(m_line.GetEvent()))
         return;
     DWORD dwUnused = 0;
-    if (!CommDriver().GetOverlappedResult(m_hPort, m_line.Get(), &dwUnused, FALSE)
-        && ::GetLastError() == ERROR_IO_INCOMPLETE)
+    BOOL bOk = CommDriver().GetOverlappedResult(m_hPort, m_line.Get(), &dwUnused, FALSE);
+    if (!bOk && ::GetLastError() == ERROR_IO_INCOMPLETE)
         return;
     m_bLinePending = false;
+    DWORD dwEvents = bOk ? *m_line.GetSpare() : 0;
     m_bLineTaken = true;
+    m_dwFaultEvents |= dwEvents & FAULT_EVENTS;
+    if (dwEvents != 0)
+        return;
+    // Ended with nothing: a line error with fAbortOnError left on (cleared
+    // here, and waited for again), or a driver that cannot wait at all (Wine
+    // on a terminal without modem status ends every wait at once).
+    DWORD dwBefore = m_dwLineErrors;
+    m_dwLineErrors = 0;
+    ClearErrors(NULL);
+    bool bError = m_dwLineErrors != 0;
+    m_dwLineErrors |= dwBefore;
+    if (!bError)
+        GiveUpEvents();
 }
 
 bool CCommWaiter::SawLineEvent()
@@ -155,8 +211,9 @@ void CCommWaiter::EndLineWait()
 void CCommWaiter::DropLineEvents()
 {
     EndLineWait();
-    CommDriver().SetCommMask(m_hPort, 0);
+    m_dwMask &= ~LINE_EVENTS;
     m_bLineEvents = false;
+    m_bEventWaits = CommDriver().SetCommMask(m_hPort, m_dwMask) != FALSE;
 }
 
 bool CCommWaiter::Stop(BYTE& byLast)

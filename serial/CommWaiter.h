@@ -7,9 +7,10 @@
 namespace ZEV {
 
 // Lets a receive thread sleep until its port has something for it: a
-// pending 1-byte read that ends when the first byte arrives and, where the
-// driver offers them, a pending wait for CTS and DSR changes. Every wait is
-// bounded, so that the caller still reads its lines and its run flag.
+// pending 1-byte read that ends when the first byte arrives and a pending
+// wait for breaks and line errors, which also waits for CTS and DSR changes
+// where the driver reports them promptly. Every wait is bounded, so that the
+// caller still reads its lines and its run flag.
 //
 // The port must be open for overlapped I/O, with read time-outs under which
 // a 1-byte read waits for its byte (ReadIntervalTimeout and
@@ -31,11 +32,17 @@ public:
     // bRead no: no new read is armed (the caller has no room for bytes; they
     // wait in the driver).
     bool Wait(DWORD dwTimeout, BYTE& byFirst, HANDLE hOther = NULL, bool bRead = true);
-    // Whether the driver takes line-event waits; known after the first Wait.
+    // Whether the driver takes CTS and DSR event waits; known after the first Wait.
     bool HasLineEvents() const { return m_bLineEvents; }
+    // EV_BREAK and EV_ERR the event wait brought since the last take.
+    DWORD TakeFaultEvents();
+    // Error bits (CE_*) the waiter's own ClearCommError calls found since
+    // the last take.
+    DWORD TakeLineErrors();
     // Whether a line event was taken by the last Wait, or has come since.
     bool SawLineEvent();
-    // Gives up the driver's line events: the caller reads the lines itself.
+    // Gives up the driver's CTS and DSR events: the caller reads the lines
+    // itself; breaks and errors are still waited for.
     void DropLineEvents();
     // Ends the pending read and line wait, each bounded; answers whether
     // the read brought a byte first (then in byLast). Idempotent.
@@ -49,6 +56,8 @@ private:
     void EndLineWait();
     bool IsReadHeld();
     DWORD GetHoldLeft() const;
+    void ClearErrors(COMSTAT* pStat);
+    void GiveUpEvents();
 
     HANDLE m_hPort;
     HANDLE m_hStop;
@@ -57,6 +66,9 @@ private:
     COverlappedIo m_line;
     BYTE m_byRead;
     DWORD m_dwEvents;
+    DWORD m_dwMask;          // what the event wait asks for
+    DWORD m_dwFaultEvents;   // EV_BREAK, EV_ERR not yet taken
+    DWORD m_dwLineErrors;    // CE_* bits not yet taken
     // When the pending read was armed; an empty read that ends well before
     // its time-out (a driver that ignores it) holds the next one back until
     // m_dwHoldEnd.
@@ -66,6 +78,7 @@ private:
     bool m_bReadPending;
     bool m_bLinePending;
     bool m_bLineEvents;
+    bool m_bEventWaits;      // the driver takes event waits at all
     bool m_bLineTaken;
 };
 

@@ -83,6 +83,7 @@ CSerialPort::CSerialPort()
       m_dwParity(NOPARITY),
       m_dwStopBits(ONESTOPBIT),
       m_bLinked(false),
+      m_dwLineErrors(0),
       m_timeouts()
 {
 }
@@ -270,12 +271,9 @@ DWORD CSerialPort::Receive(DWORD dwSize, void* pBuffer)
     HANDLE hPort = m_hPort;
     if (hPort == INVALID_HANDLE_VALUE)
         return INVALID_SIZE;
-    DWORD dwErrors = 0;
     COMSTAT stat = {};
-    if (!CommDriver().ClearCommError(hPort, &dwErrors, &stat)) {
-        ::GetLastError();
+    if (!ReadCommError(hPort, &stat))
         return INVALID_SIZE;
-    }
     DWORD dwCount = dwSize < stat.cbInQue ? dwSize : stat.cbInQue;
     if (dwCount == 0)
         return 0;
@@ -290,11 +288,27 @@ DWORD CSerialPort::GetQueuedSize()
     HANDLE hPort = m_hPort;
     if (hPort == INVALID_HANDLE_VALUE)
         return INVALID_SIZE;
-    DWORD dwErrors = 0;
     COMSTAT stat = {};
-    if (!CommDriver().ClearCommError(hPort, &dwErrors, &stat))
+    if (!ReadCommError(hPort, &stat))
         return INVALID_SIZE;
     return stat.cbInQue;
+}
+
+BOOL CSerialPort::ReadCommError(HANDLE hPort, COMSTAT* pStat)
+{
+    DWORD dwErrors = 0;
+    if (!CommDriver().ClearCommError(hPort, &dwErrors, pStat))
+        return FALSE;
+    m_dwLineErrors |= dwErrors;
+    return TRUE;
+}
+
+BOOL CSerialPort::SetBreak(bool bOn)
+{
+    HANDLE hPort = m_hPort;
+    if (hPort == INVALID_HANDLE_VALUE)
+        return FALSE;
+    return bOn ? CommDriver().SetCommBreak(hPort) : CommDriver().ClearCommBreak(hPort);
 }
 
 ELinkState CSerialPort::CheckLink()

@@ -83,6 +83,15 @@ public:
     // DSR input on; no when the modem status cannot be read.
     BOOL IsDsrOn();
 
+    // Holds the transmit line in a break (bOn) or lets it go again; a
+    // closed port is not touched.
+    BOOL SetBreak(bool bOn);
+    // The error bits (CE_BREAK, CE_FRAME, ...) the driver reported to this
+    // port's calls since the last take; no report of them is dropped.
+    DWORD TakeLineErrors() { return m_dwLineErrors.exchange(0); }
+    // Two character times at the port's settings, in ms, rounded up.
+    DWORD GetTwoCharacterMs() const { return GetWriteMultiplier(); }
+
     HANDLE GetHandle() const { return m_hPort; }
     // How long a write of dwSize bytes may take before the caller cancels
     // it: the write time-out applied, plus a margin (INFINITE: none applied).
@@ -98,6 +107,8 @@ private:
     DWORD ApplySetting(HANDLE hPort);
     void NameChannel();
     DWORD GetWriteMultiplier() const;
+    // ClearCommError that keeps the error bits for TakeLineErrors.
+    BOOL ReadCommError(HANDLE hPort, COMSTAT* pStat);
     COverlappedIo::EEnd Write(DWORD* pdwWritten, DWORD dwSize, const void* pData, HANDLE hPort, DWORD dwWait,
                               HANDLE hStop);
 
@@ -111,6 +122,7 @@ private:
     DWORD m_dwParity;
     DWORD m_dwStopBits;
     std::atomic<bool> m_bLinked;
+    std::atomic<DWORD> m_dwLineErrors;
     // The time-outs last written to the driver; they bound the waits.
     COMMTIMEOUTS m_timeouts;
     COverlappedIo m_readIo;

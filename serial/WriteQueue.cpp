@@ -16,7 +16,8 @@ const DWORD WRITE_PIECE = 4096;
 
 CWriteQueue::CWriteQueue(size_t nLimit)
     : m_nLimit(nLimit), m_pBuffer(nullptr), m_dwInFlight(0), m_dwRest(0), m_hPort(INVALID_HANDLE_VALUE), m_dwStarted(0),
-      m_dwWait(0), m_bPending(false), m_dwGivenUp(0)
+      m_dwWait(0), m_bPending(false), m_dwGivenUp(0), m_qwAdded(0), m_qwTaken(0), m_pBreakPort(nullptr),
+      m_dwBreakStart(0)
 {
 }
 
@@ -37,25 +38,76 @@ void CWriteQueue::ReleaseBuffer()
 void CWriteQueue::Add(const BYTE* pData, DWORD dwSize)
 {
     m_queued.insert(m_queued.end(), pData, pData + dwSize);
+    m_qwAdded += dwSize;
+}
+
+void CWriteQueue::TakeQueued(DWORD dwCount)
+{
+    m_queued.erase(m_queued.begin(), m_queued.begin() + dwCount);
+    m_qwTaken += dwCount;
+}
+
+void CWriteQueue::AddBreak(bool bOn)
+{
+    m_breaks.push_back({m_qwAdded, bOn});
+}
+
+// Breaks whose place has come, once the write before them has ended.
+void CWriteQueue::ApplyBreaks(CSerialPort& port)
+{
+    while (!m_bPending && !m_breaks.empty() && m_breaks.front().qwAt <= m_qwTaken) {
+        if (!m_breaks.front().bOn) {
+            EndBreak();
+        } else if (m_pBreakPort == nullptr && port.SetBreak(true)) {
+            m_pBreakPort = &port;
+            m_dwBreakStart = ::GetTickCount();
+        }
+        m_breaks.pop_front();
+    }
+}
+
+void CWriteQueue::EndBreak()
+{
+    if (m_pBreakPort == nullptr)
+        return;
+    // A receiver takes a shorter low line for a 0x00 byte with a framing
+    // error; this short wait comes only when the next byte follows at once.
+    DWORD dwLeast = m_pBreakPort->GetTwoCharacterMs();
+    DWORD dwHeld = ::GetTickCount() - m_dwBreakStart;
+    if (dwHeld < dwLeast)
+        ::Sleep(dwLeast - dwHeld);
+    m_pBreakPort->SetBreak(false);
+    m_pBreakPort = nullptr;
+}
+
+// Bytes the next write may take: up to the next break's place.
+DWORD CWriteQueue::GetNextPiece() const
+{
+    size_t nSize = std::min<size_t>(m_queued.size(), WRITE_PIECE);
+    if (!m_breaks.empty())
+        nSize = std::min<size_t>(nSize, static_cast<size_t>(m_breaks.front().qwAt - m_qwTaken));
+    return static_cast<DWORD>(nSize);
 }
 
 void CWriteQueue::Start(CSerialPort& port)
 {
+    ApplyBreaks(port);
     if (m_bPending || m_queued.empty())
         return;
     HANDLE hPort = port.GetHandle();
-    DWORD dwSize = m_dwRest != 0 ? m_dwRest : static_cast<DWORD>(std::min<size_t>(m_queued.size(), WRITE_PIECE));
+    DWORD dwSize = m_dwRest != 0 ? m_dwRest : GetNextPiece();
     if (hPort == INVALID_HANDLE_VALUE || !m_io.IsReady()) {
         // A closed partner takes nothing.
         m_dwGivenUp += static_cast<DWORD>(m_queued.size());
-        m_queued.clear();
+        TakeQueued(static_cast<DWORD>(m_queued.size()));
+        m_breaks.clear();
         m_dwRest = 0;
         return;
     }
     ReleaseBuffer();
     m_pBuffer = new BYTE[dwSize];
     std::copy(m_queued.begin(), m_queued.begin() + dwSize, m_pBuffer);
-    m_queued.erase(m_queued.begin(), m_queued.begin() + dwSize);
+    TakeQueued(dwSize);
     m_dwInFlight = dwSize;
     m_hPort = hPort;
     if (m_dwRest == 0) {
@@ -66,6 +118,7 @@ void CWriteQueue::Start(CSerialPort& port)
     DWORD dwWritten = 0;
     if (CommDriver().WriteFile(hPort, m_pBuffer, dwSize, &dwWritten, m_io.Begin())) {
         Finish(dwWritten, true);
+        ApplyBreaks(port);
         return;
     }
     if (::GetLastError() == ERROR_IO_PENDING) {
@@ -122,6 +175,7 @@ void CWriteQueue::Finish(DWORD dwWritten, bool bEnded)
     if (bEnded && dwWritten > 0 && GetTimeLeftOf() > 0) {
         m_queued.insert(m_queued.begin(), m_pBuffer + dwWritten, m_pBuffer + dwInFlight);
         m_dwRest = dwInFlight - dwWritten;
+        m_qwTaken -= m_dwRest;
         return;
     }
     m_dwGivenUp += dwInFlight - dwWritten;
@@ -135,8 +189,11 @@ void CWriteQueue::Abort()
         Finish(dwWritten, false);
     }
     m_dwGivenUp += static_cast<DWORD>(m_queued.size());
-    m_queued.clear();
+    TakeQueued(static_cast<DWORD>(m_queued.size()));
     m_dwRest = 0;
+    // Never left in a break: the partner closes, or the program stops.
+    m_breaks.clear();
+    EndBreak();
 }
 
 } // namespace ZEV

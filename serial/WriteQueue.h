@@ -32,6 +32,10 @@ public:
     void Add(const BYTE* pData, DWORD dwSize);
     // Bytes that may still be added within the limit.
     size_t GetRoom() const { return m_queued.size() < m_nLimit ? m_nLimit - m_queued.size() : 0; }
+    // The partner's line goes into a break (bOn) once every byte added
+    // before has been written, and comes out of it before the bytes added
+    // after AddBreak(false), at the earliest two character times later.
+    void AddBreak(bool bOn);
     // Starts a write of what waits to port, unless one is pending.
     void Start(CSerialPort& port);
     // Set when the pending write ends; NULL while none is pending.
@@ -46,7 +50,7 @@ public:
     // Cancels the pending write and gives up what waits: the port is about
     // to close, or the program stops.
     void Abort();
-    bool IsEmpty() const { return !m_bPending && m_queued.empty(); }
+    bool IsEmpty() const { return !m_bPending && m_queued.empty() && m_breaks.empty(); }
     // Bytes given up so far; read by any thread.
     DWORD GetGivenUp() const { return m_dwGivenUp; }
 
@@ -55,10 +59,27 @@ private:
     // Of the write last started, pending or not.
     DWORD GetTimeLeftOf() const;
     void ReleaseBuffer();
+    void TakeQueued(DWORD dwCount);
+    void ApplyBreaks(CSerialPort& port);
+    DWORD GetNextPiece() const;
+    void EndBreak();
+
+    // A break's start or end, at a place in the stream of bytes added.
+    struct TBreakMark {
+        ULONGLONG qwAt;
+        bool bOn;
+    };
 
     const size_t m_nLimit;
     COverlappedIo m_io;
     std::deque<BYTE> m_queued;
+    std::deque<TBreakMark> m_breaks;
+    // Bytes ever added, and ever taken out of m_queued (written or given up).
+    ULONGLONG m_qwAdded;
+    ULONGLONG m_qwTaken;
+    // The port whose line this queue put into a break, and since when.
+    CSerialPort* m_pBreakPort;
+    DWORD m_dwBreakStart;
     // The pending write's bytes: left to a driver that never lets go of it.
     BYTE* m_pBuffer;
     DWORD m_dwInFlight;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "support/Format.h"
+#include "support/WideText.h"
 
 namespace {
 
@@ -10,13 +11,13 @@ const char NO_PORT_TEXT[] = "一つも見つかりません";
 
 // The size every comctl32 version accepts; the full structure is refused by
 // version 5, which is what a program without a manifest gets.
-TOOLINFOA MakeToolInfo(HWND hCombo, const std::string& strText) {
-    TOOLINFOA ti = {};
-    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+TOOLINFOW MakeToolInfo(HWND hCombo, std::wstring& strText) {
+    TOOLINFOW ti = {};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
     ti.uFlags = TTF_IDISHWND;
     ti.hwnd = ::GetParent(hCombo);
     ti.uId = reinterpret_cast<UINT_PTR>(hCombo);
-    ti.lpszText = const_cast<LPSTR>(strText.c_str());
+    ti.lpszText = &strText[0];
     return ti;
 }
 
@@ -32,7 +33,7 @@ void CComPortCombo::CreateToolTip() {
     DestroyToolTip();
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    m_hToolTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL, WS_POPUP | TTS_ALWAYSTIP,
+    m_hToolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, NULL, WS_POPUP | TTS_ALWAYSTIP,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                  m_hWnd, NULL, AfxGetInstanceHandle(), NULL);
 }
@@ -48,18 +49,19 @@ void CComPortCombo::AttachToolTip(const std::string& strText) {
     if (m_hToolTip == NULL) {
         return;
     }
-    TOOLINFOA ti = MakeToolInfo(m_hWnd, strText);
-    ::SendMessageA(m_hToolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-    ::SendMessageA(m_hToolTip, TTM_ACTIVATE, TRUE, 0);
+    std::wstring strWide = ZEV::ToWide(strText);
+    TOOLINFOW ti = MakeToolInfo(m_hWnd, strWide);
+    ::SendMessageW(m_hToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    ::SendMessageW(m_hToolTip, TTM_ACTIVATE, TRUE, 0);
 }
 
 void CComPortCombo::UpdateTipText() {
     if (m_hToolTip == NULL) {
         return;
     }
-    std::string strText = GetTipTextOfSelection();
-    TOOLINFOA ti = MakeToolInfo(m_hWnd, strText);
-    ::SendMessageA(m_hToolTip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+    std::wstring strText = ZEV::ToWide(GetTipTextOfSelection());
+    TOOLINFOW ti = MakeToolInfo(m_hWnd, strText);
+    ::SendMessageW(m_hToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 std::string CComPortCombo::GetTipTextOfSelection() const {
@@ -111,7 +113,7 @@ LRESULT CComPortCombo::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         DWORD dwPos = GetMessagePos();
         msg.pt.x = static_cast<short>(LOWORD(dwPos));
         msg.pt.y = static_cast<short>(HIWORD(dwPos));
-        ::SendMessageA(m_hToolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+        ::SendMessageW(m_hToolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
     }
     if (message == WM_DESTROY) {
         m_tipTexts.clear();

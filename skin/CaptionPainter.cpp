@@ -1,5 +1,7 @@
 #include "skin/CaptionPainter.h"
 
+#include "framework/JapaneseFont.h"
+
 namespace ZEV {
 
 namespace {
@@ -35,14 +37,13 @@ HFONT CCaptionPainter::GetFont() const
 {
     if (m_font)
         return m_font.Get();
-    NONCLIENTMETRICSA ncm = {};
+    NONCLIENTMETRICSW ncm = {};
     ncm.cbSize = sizeof(ncm);
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) {
-        ncm.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
-        SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, ncm.cbSize, &ncm, 0);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) {
+        ncm.cbSize = offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth);
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, ncm.cbSize, &ncm, 0);
     }
-    ncm.lfCaptionFont.lfCharSet = SHIFTJIS_CHARSET;
-    m_font = CSharedFont(CreateFontIndirectA(&ncm.lfCaptionFont));
+    m_font = CSharedFont(CreateJapaneseFont(ncm.lfCaptionFont));
     return m_font.Get();
 }
 
@@ -75,7 +76,7 @@ void CCaptionPainter::PaintBackground(HDC hdc, const RECT& rcBand, bool bActive)
 
 int CCaptionPainter::PaintIcon(HDC hdc, HWND hWnd, const RECT& rcCaption) const
 {
-    HICON hIcon = reinterpret_cast<HICON>(SendMessageA(hWnd, WM_GETICON, ICON_SMALL, 0));
+    HICON hIcon = reinterpret_cast<HICON>(SendMessageW(hWnd, WM_GETICON, ICON_SMALL, 0));
     if (!hIcon)
         return rcCaption.left + TEXT_GAP;
     int cx = ICON_SIZE * ScreenDpi(LOGPIXELSX) / 96;
@@ -87,14 +88,14 @@ int CCaptionPainter::PaintIcon(HDC hdc, HWND hWnd, const RECT& rcCaption) const
 
 void CCaptionPainter::PaintText(HDC hdc, HWND hWnd, RECT rcText, bool bActive) const
 {
-    char szText[257] = {};
-    int nLength = GetWindowTextA(hWnd, szText, sizeof(szText));
+    wchar_t szText[257] = {};
+    int nLength = GetWindowTextW(hWnd, szText, 257);
     if (nLength <= 0 || rcText.right <= rcText.left)
         return;
     HGDIOBJ hOldFont = SelectObject(hdc, GetFont());
     SetBkMode(hdc, TRANSPARENT);
     SetTextColor(hdc, bActive ? m_crActiveText : m_crInactiveText);
-    DrawTextA(hdc, szText, nLength, &rcText,
+    DrawTextW(hdc, szText, nLength, &rcText,
               DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     SelectObject(hdc, hOldFont);
 }

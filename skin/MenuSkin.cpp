@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "framework/JapaneseFont.h"
+#include "support/WideText.h"
 #include "support/ZevException.h"
 
 namespace ZEV {
@@ -18,23 +20,29 @@ const int ACCELERATOR_MARGIN = 8;
 
 HFONT MakeMenuFont(bool bBold)
 {
-    NONCLIENTMETRICSA ncm = {};
+    NONCLIENTMETRICSW ncm = {};
     ncm.cbSize = sizeof(ncm);
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) {
-        ncm.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
-        SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, ncm.cbSize, &ncm, 0);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) {
+        ncm.cbSize = offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth);
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, ncm.cbSize, &ncm, 0);
     }
-    ncm.lfMenuFont.lfCharSet = SHIFTJIS_CHARSET;
     if (bBold)
         ncm.lfMenuFont.lfWeight = FW_BOLD;
-    return CreateFontIndirectA(&ncm.lfMenuFont);
+    return CreateJapaneseFont(ncm.lfMenuFont);
+}
+
+// Menu texts are kept as Shift-JIS and drawn through the Unicode function.
+int DrawSjisText(HDC hdc, const std::string& strText, RECT& rc, UINT nFormat)
+{
+    const std::wstring strWide = ToWide(strText);
+    return DrawTextW(hdc, strWide.c_str(), int(strWide.size()), &rc, nFormat);
 }
 
 SIZE MeasureText(HDC hdc, const std::string& strText)
 {
     RECT rc = {0, 0, 0, 0};
     if (!strText.empty())
-        DrawTextA(hdc, strText.c_str(), int(strText.size()), &rc, DT_CALCRECT | DT_SINGLELINE);
+        DrawSjisText(hdc, strText, rc, DT_CALCRECT | DT_SINGLELINE);
     SIZE size = {rc.right - rc.left, rc.bottom - rc.top};
     return size;
 }
@@ -147,15 +155,15 @@ bool CMenuSkin::TakeOver(CWindowSubclasser& owner, HMENU hMenu, bool bMenuBar) c
     const int nCount = GetMenuItemCount(hMenu);
     bool bAny = false;
     for (int i = 0; i < nCount; ++i) {
-        char szText[256] = {};
-        MENUITEMINFOA mii = {};
+        wchar_t szText[256] = {};
+        MENUITEMINFOW mii = {};
         mii.cbSize = sizeof(mii);
         mii.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_STRING | MIIM_BITMAP;
         mii.dwTypeData = szText;
-        mii.cch = sizeof(szText) - 1;
+        mii.cch = 255;
         TMenuItemRecord item;
-        if (GetMenuItemInfoA(hMenu, i, TRUE, &mii)) {
-            item.text = szText;
+        if (GetMenuItemInfoW(hMenu, i, TRUE, &mii)) {
+            item.text = FromWide(szText);
             item.type = mii.fType;
             item.state = mii.fState;
             item.image = mii.hbmpItem;
@@ -174,12 +182,12 @@ bool CMenuSkin::TakeOver(CWindowSubclasser& owner, HMENU hMenu, bool bMenuBar) c
         const TMenuItemRecord& item = pKeep->GetItems()[i];
         if (!item.ownerDrawn)
             continue;
-        MENUITEMINFOA mii = {};
+        MENUITEMINFOW mii = {};
         mii.cbSize = sizeof(mii);
         mii.fMask = MIIM_FTYPE | MIIM_DATA;
         mii.fType = item.type | MFT_OWNERDRAW;
         mii.dwItemData = MAKELONG(i, wId);
-        SetMenuItemInfoA(hMenu, i, TRUE, &mii);
+        SetMenuItemInfoW(hMenu, i, TRUE, &mii);
     }
     return true;
 }
@@ -281,7 +289,7 @@ void CMenuDrawer::DrawBarItem(const DRAWITEMSTRUCT& dis, const TMenuItemRecord& 
     UINT nFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     if (dis.itemState & ODS_NOACCEL)
         nFormat |= DT_HIDEPREFIX;
-    DrawTextA(hdc, strLabel.c_str(), int(strLabel.size()), &rc, nFormat);
+    DrawSjisText(hdc, strLabel, rc, nFormat);
 }
 
 void CMenuDrawer::DrawPopupItem(const DRAWITEMSTRUCT& dis, const TMenuItemRecord& item)
@@ -307,9 +315,9 @@ void CMenuDrawer::DrawPopupItem(const DRAWITEMSTRUCT& dis, const TMenuItemRecord
     }
     std::string strText = item.text;
     if (strText.empty()) {
-        char szText[256] = {};
-        GetMenuStringA(m_hMenu, LOWORD(dis.itemData), szText, sizeof(szText), MF_BYPOSITION);
-        strText = szText;
+        wchar_t szText[256] = {};
+        GetMenuStringW(m_hMenu, LOWORD(dis.itemData), szText, 256, MF_BYPOSITION);
+        strText = FromWide(szText);
     }
     SetBkMode(hdc, TRANSPARENT);
     SetTextColor(hdc, crText);
@@ -321,11 +329,10 @@ void CMenuDrawer::DrawPopupItem(const DRAWITEMSTRUCT& dis, const TMenuItemRecord
     rcText.left += nCheck + CHECK_GAP + 2;
     rcText.right -= ACCELERATOR_MARGIN;
     std::string strLabel = LabelOf(strText);
-    DrawTextA(hdc, strLabel.c_str(), int(strLabel.size()), &rcText, nFormat | DT_LEFT);
+    DrawSjisText(hdc, strLabel, rcText, nFormat | DT_LEFT);
     std::string strAccelerator = AcceleratorOf(strText);
     if (!strAccelerator.empty())
-        DrawTextA(hdc, strAccelerator.c_str(), int(strAccelerator.size()), &rcText,
-                  nFormat | DT_RIGHT | DT_NOPREFIX);
+        DrawSjisText(hdc, strAccelerator, rcText, nFormat | DT_RIGHT | DT_NOPREFIX);
 }
 
 } // namespace ZEV

@@ -42,7 +42,7 @@ void CSkinHook::Create(const CWindowSkin& setup)
     s_pInstance = new CSkinHook();
     std::atexit(&DestroyInstance);
     s_pInstance->CopySkinFrom(setup);
-    s_pInstance->m_hHook = SetWindowsHookExA(WH_CBT, &HookProc, nullptr, GetCurrentThreadId());
+    s_pInstance->m_hHook = SetWindowsHookExW(WH_CBT, &HookProc, nullptr, GetCurrentThreadId());
 }
 
 void CSkinHook::DestroyInstance()
@@ -71,7 +71,7 @@ LRESULT CALLBACK CSkinHook::HookProc(int nCode, WPARAM wParam, LPARAM lParam)
         switch (nCode) {
         case HCBT_CREATEWND:
             pHook->OnCreateWindow(
-                hWnd, reinterpret_cast<const CBT_CREATEWNDA*>(lParam), info.atomWindowType);
+                hWnd, reinterpret_cast<const CBT_CREATEWNDW*>(lParam), info.atomWindowType);
             break;
         case HCBT_ACTIVATE:
         case HCBT_MOVESIZE:
@@ -100,7 +100,7 @@ CWindowSkin* CSkinHook::FindTracked(HWND hWnd) const
     return nIndex < 0 ? nullptr : m_tracked[nIndex].pSkin.get();
 }
 
-void CSkinHook::OnCreateWindow(HWND hWnd, const CBT_CREATEWNDA* pCreate, ATOM atom)
+void CSkinHook::OnCreateWindow(HWND hWnd, const CBT_CREATEWNDW* pCreate, ATOM atom)
 {
     int nIndex = FindTrackedIndex(hWnd);
     if (nIndex >= 0) {
@@ -129,7 +129,7 @@ void CSkinHook::OnActivateWindow(HWND hWnd)
     if (!pSkin || pSkin->IsAttached())
         return;
     if (pSkin->Attach(hWnd))
-        PostMessageA(hWnd, WM_ACTIVATE, WA_ACTIVE, 0);
+        PostMessageW(hWnd, WM_ACTIVATE, WA_ACTIVE, 0);
 }
 
 void CSkinHook::OnDestroyWindow(HWND hWnd)

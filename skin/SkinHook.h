@@ -42,7 +42,7 @@ private:
     static LRESULT CALLBACK HookProc(int nCode, WPARAM wParam, LPARAM lParam);
     static void DestroyInstance();
 
-    void OnCreateWindow(HWND hWnd, const CBT_CREATEWNDA* pCreate, ATOM atom);
+    void OnCreateWindow(HWND hWnd, const CBT_CREATEWNDW* pCreate, ATOM atom);
     void OnActivateWindow(HWND hWnd);
     void OnDestroyWindow(HWND hWnd);
     int FindTrackedIndex(HWND hWnd) const;

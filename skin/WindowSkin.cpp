@@ -343,7 +343,7 @@ bool CWindowSkin::ReleaseButton(int nHitCode)
     UpdateButtonStates(nHitCode);
     PaintNonClient();
     if (bOnIt)
-        PostMessageA(GetHwnd(), WM_SYSCOMMAND, nCommand, 0);
+        PostMessageW(GetHwnd(), WM_SYSCOMMAND, nCommand, 0);
     return true;
 }
 
@@ -351,7 +351,7 @@ int CWindowSkin::HitTestClientPoint(LPARAM lParam)
 {
     POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ClientToScreen(GetHwnd(), &pt);
-    return int(SendMessageA(GetHwnd(), WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y)));
+    return int(SendMessageW(GetHwnd(), WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y)));
 }
 
 LRESULT CWindowSkin::OnNcHitTest(LPARAM lParam)
@@ -465,7 +465,7 @@ LRESULT CWindowSkin::OnNcMouseLeave(WPARAM wParam, LPARAM lParam)
         m_bTrackingLeave = false;
         POINT pt = {};
         GetCursorPos(&pt);
-        int nHit = int(SendMessageA(GetHwnd(), WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y)));
+        int nHit = int(SendMessageW(GetHwnd(), WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y)));
         if (UpdateButtonStates(nHit))
             PaintNonClient();
     }
@@ -578,10 +578,10 @@ void CWindowSkin::PaintMenuBar(HDC hdc, const RECT& rcWindow)
         if (!GetMenuItemRect(hWnd, hMenu, i, &rcItem))
             continue;
         OffsetRect(&rcItem, -rcWindow.left, -rcWindow.top);
-        MENUITEMINFOA mii = {};
+        MENUITEMINFOW mii = {};
         mii.cbSize = sizeof(mii);
         mii.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA | MIIM_ID;
-        if (!GetMenuItemInfoA(hMenu, i, TRUE, &mii))
+        if (!GetMenuItemInfoW(hMenu, i, TRUE, &mii))
             continue;
         if (!(mii.fType & MFT_OWNERDRAW)) {
             // An item changed since the take-over; it is taken over again at the next WM_INITMENU.
@@ -605,15 +605,15 @@ void CWindowSkin::PaintMenuBar(HDC hdc, const RECT& rcWindow)
 void CWindowSkin::PaintPlainBarItem(HDC hdc, HMENU hMenu, int nPos, const RECT& rcItem,
                                     bool bGrayed) const
 {
-    char szText[256] = {};
-    GetMenuStringA(hMenu, nPos, szText, sizeof(szText), MF_BYPOSITION);
-    std::string strLabel = std::string(szText).substr(0, std::string(szText).find('\t'));
+    wchar_t szText[256] = {};
+    GetMenuStringW(hMenu, nPos, szText, 256, MF_BYPOSITION);
+    std::wstring strLabel = std::wstring(szText).substr(0, std::wstring(szText).find(L'\t'));
     RECT rc = rcItem;
     int nSaved = SaveDC(hdc);
     SetBkMode(hdc, TRANSPARENT);
     SelectObject(hdc, m_menuSkin.GetFont(false));
     ::SetTextColor(hdc, bGrayed ? GetSysColor(COLOR_GRAYTEXT) : m_menuSkin.GetTextColor());
-    DrawTextA(hdc, strLabel.c_str(), int(strLabel.size()), &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTextW(hdc, strLabel.c_str(), int(strLabel.size()), &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     RestoreDC(hdc, nSaved);
 }
 
@@ -626,7 +626,7 @@ void CWindowSkin::PaintNonClient()
         // Setting a region here, inside the SetWindowPos that caused the paint,
         // would undo that change (a maximised window would keep its old size).
         RebuildRegion();
-        PostMessageA(hWnd, ApplyRegionMessage(), 0, 0);
+        PostMessageW(hWnd, ApplyRegionMessage(), 0, 0);
     }
     UpdateButtonVisibility();
     const RECT rcWindow = WindowRectOf(hWnd);

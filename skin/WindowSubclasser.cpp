@@ -10,7 +10,7 @@ const WORD FIRST_MENU_ID = 0x8000;
 
 WNDPROC CurrentProc(HWND hWnd)
 {
-    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hWnd, GWLP_WNDPROC));
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hWnd, GWLP_WNDPROC));
 }
 
 } // namespace
@@ -35,7 +35,7 @@ CWindowSubclasser::~CWindowSubclasser()
         return;
     }
     if (IsWindow(m_hWnd))
-        SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSaved));
+        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSaved));
     map.Remove(m_hWnd);
 }
 
@@ -47,7 +47,7 @@ bool CWindowSubclasser::Attach(HWND hWnd)
         return false;
     PreAttach(hWnd);
     WNDPROC pfnPrevious = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CommonWindowProc)));
+        SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CommonWindowProc)));
     if (!pfnPrevious || pfnPrevious == &CommonWindowProc)
         return false;
     m_pfnSaved = pfnPrevious;
@@ -61,7 +61,7 @@ void CWindowSubclasser::Detach()
     OnDetaching();
     CWindowMap& map = CWindowMap::Instance();
     if (CurrentProc(m_hWnd) == &CommonWindowProc) {
-        SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSaved));
+        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSaved));
         map.Remove(m_hWnd);
     } else {
         // Someone subclassed the window after us and still calls our procedure:
@@ -91,14 +91,14 @@ LRESULT CALLBACK CWindowSubclasser::CommonWindowProc(HWND hWnd, UINT nMsg, WPARA
     CWindowMap& map = CWindowMap::Instance();
     int nIndex = map.Find(hWnd);
     if (nIndex < 0)
-        return DefWindowProcA(hWnd, nMsg, wParam, lParam);
+        return DefWindowProcW(hWnd, nMsg, wParam, lParam);
     CWindowMap::TEntry& entry = map.At(nIndex);
     if (entry.pSubclasser)
         return entry.pSubclasser->WindowProc(nMsg, wParam, lParam);
     WNDPROC pfnOrphan = entry.pfnOrphanProc;
     if (nMsg == WM_NCDESTROY)
         map.RemoveAt(nIndex);
-    return pfnOrphan ? CallWindowProcA(pfnOrphan, hWnd, nMsg, wParam, lParam) : 0;
+    return pfnOrphan ? CallWindowProcW(pfnOrphan, hWnd, nMsg, wParam, lParam) : 0;
 }
 
 void CWindowSubclasser::PreAttach(HWND) {}
@@ -122,7 +122,7 @@ LRESULT CWindowSubclasser::Default(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     if (!m_pfnSaved)
         return 0;
-    return CallWindowProcA(m_pfnSaved, m_hWnd, nMsg, wParam, lParam);
+    return CallWindowProcW(m_pfnSaved, m_hWnd, nMsg, wParam, lParam);
 }
 
 LRESULT CWindowSubclasser::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)

@@ -1,6 +1,7 @@
 #include "support/Clipboard.h"
 
 #include "support/Tick.h"
+#include "support/WideText.h"
 
 #include <cstring>
 
@@ -28,31 +29,44 @@ bool CClipboard::SetText(const char* text, bool bAppend)
         Report("クリップ・ボードが一杯です");
         return false;
     }
-    size_t nSize = std::strlen(text) + 1;
+    // CF_TEXT keeps the Shift-JIS bytes as they always were; CF_UNICODETEXT beside
+    // them lets other programs paste the rows right on any system, and CF_LOCALE
+    // tells those that read CF_TEXT which code page it is in.
+    const std::wstring strWide = ToWide(text);
+    const LCID lcid = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT);
+    if (!Put(CF_TEXT, text, std::strlen(text) + 1) ||
+        !Put(CF_UNICODETEXT, strWide.c_str(), (strWide.size() + 1) * sizeof(wchar_t)) ||
+        !Put(CF_LOCALE, &lcid, sizeof lcid)) {
+        ::CloseClipboard();
+        return false;
+    }
+    ::CloseClipboard();
+    return true;
+}
+
+bool CClipboard::Put(UINT nFormat, const void* pData, size_t nSize)
+{
     HGLOBAL hBlock = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, nSize);
     void* p = hBlock != NULL ? ::GlobalLock(hBlock) : nullptr;
     if (p == nullptr) {
         if (hBlock != NULL)
             ::GlobalFree(hBlock);
         Report("メモリが一杯です");
-        ::CloseClipboard();
         return false;
     }
-    std::memcpy(p, text, nSize);
+    std::memcpy(p, pData, nSize);
     ::GlobalUnlock(hBlock);
-    if (::SetClipboardData(CF_TEXT, hBlock) == NULL) {
+    if (::SetClipboardData(nFormat, hBlock) == NULL) {
         ::GlobalFree(hBlock);
-        ::CloseClipboard();
         return false;
     }
     // The block belongs to the clipboard now.
-    ::CloseClipboard();
     return true;
 }
 
 void CClipboard::ShowMessage(const char* text)
 {
-    ::MessageBoxA(NULL, text, "ZEV::CClipboard", MB_OK);
+    ::MessageBoxW(NULL, ToWide(text).c_str(), L"ZEV::CClipboard", MB_OK);
 }
 
 bool CClipboard::OpenWithin()

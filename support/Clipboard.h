@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace ZEV {
 
-// Puts texts on the Windows clipboard as CF_TEXT.
+// Puts texts on the Windows clipboard as CF_TEXT (Shift-JIS) and CF_UNICODETEXT.
 class CClipboard
 {
 public:
@@ -22,6 +24,8 @@ protected:
 
 private:
     bool OpenWithin();
+    // One format's data in a new block handed to the open clipboard.
+    bool Put(UINT nFormat, const void* pData, size_t nSize);
     void Report(const char* text);
 
     HWND m_hWnd;

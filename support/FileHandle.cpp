@@ -1,5 +1,7 @@
 #include "support/FileHandle.h"
 
+#include "support/WideText.h"
+
 namespace ZEV {
 
 namespace {
@@ -53,11 +55,11 @@ BOOL CFileHandle::GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMAT
     return ::GetFileInformationByHandle(h, pInfo);
 }
 
-HANDLE CFileHandle::CreateFileA(LPCSTR path, DWORD dwAccess, DWORD dwShare,
+HANDLE CFileHandle::CreateFileW(LPCWSTR path, DWORD dwAccess, DWORD dwShare,
                                 LPSECURITY_ATTRIBUTES pSecurity, DWORD dwCreation,
                                 DWORD dwFlags, HANDLE hTemplate)
 {
-    return ::CreateFileA(path, dwAccess, dwShare, pSecurity, dwCreation, dwFlags, hTemplate);
+    return ::CreateFileW(path, dwAccess, dwShare, pSecurity, dwCreation, dwFlags, hTemplate);
 }
 
 DWORD CFileHandle::GetFileSize(HANDLE h, LPDWORD pHigh)
@@ -93,11 +95,17 @@ BOOL CFileHandle::WriteFile(HANDLE h, LPCVOID data, DWORD nSize, LPDWORD pWritte
 
 bool CFileHandle::Open(const char* path, int nMode, bool bShare)
 {
+    return Open(ToWide(path).c_str(), nMode, bShare);
+}
+
+bool CFileHandle::Open(const wchar_t* path, int nMode, bool bShare)
+{
     Close();
-    m_strPath = path != nullptr ? path : "";
+    const std::wstring strPath = path != nullptr ? path : L"";
+    m_strPath = FromWide(strPath);
     TOpenMode mode = ModeOf(nMode);
     m_bWritable = mode.bWritable;
-    HANDLE h = CreateFileA(m_strPath.c_str(), mode.dwAccess, bShare ? mode.dwShare : 0,
+    HANDLE h = CreateFileW(strPath.c_str(), mode.dwAccess, bShare ? mode.dwShare : 0,
                            nullptr, mode.dwCreation, m_dwFlags, nullptr);
     Attach(h);
     return IsOpened();

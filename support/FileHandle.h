@@ -31,7 +31,7 @@ public:
     virtual void Attach(HANDLE h);
 
     virtual BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION pInfo);
-    virtual HANDLE CreateFileA(LPCSTR path, DWORD dwAccess, DWORD dwShare,
+    virtual HANDLE CreateFileW(LPCWSTR path, DWORD dwAccess, DWORD dwShare,
                                LPSECURITY_ATTRIBUTES pSecurity, DWORD dwCreation,
                                DWORD dwFlags, HANDLE hTemplate);
     virtual DWORD GetFileSize(HANDLE h, LPDWORD pHigh);
@@ -43,10 +43,13 @@ public:
     virtual BOOL WriteFile(HANDLE h, LPCVOID data, DWORD nSize, LPDWORD pWritten, LPOVERLAPPED pOverlapped);
 
     // True when a valid handle was obtained; a failed open leaves the object closed.
+    // A path of any characters is opened as it is; a Shift-JIS one is converted.
+    bool Open(const wchar_t* path, int nMode, bool bShare);
     bool Open(const char* path, int nMode, bool bShare);
     void Close() { Attach(INVALID_HANDLE_VALUE); }
     bool IsOpened() const { return GetHandle() != INVALID_HANDLE_VALUE; }
     bool CanWrite() const { return IsOpened() && m_bWritable; }
+    // Shift-JIS; a character that has no Shift-JIS form reads '?'.
     const std::string& GetPath() const { return m_strPath; }
 
     // 64-bit size, or -1 on failure.

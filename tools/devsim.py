@@ -14,6 +14,11 @@ Handshake (with --lines, on a null-modem cable of tools/nullmodem.py): both rais
 DTR at start; the instrument raises RTS when it is ready and drops it while it is
 busy with a request; the host sends a request only while its CTS is on.
 
+Breaks and line errors (with --lines): the instrument holds a break now and
+then while idle, as a device resetting its link would (--breaks); the host
+sends one request whose last byte comes with a framing error. Neither changes
+a byte on the line, so --verify still holds.
+
 Wire format: a text message is ASCII or Shift-JIS ending in CR LF; a binary
 frame is STX, length (2 bytes, big endian), payload, sum of the payload bytes
 modulo 256, ETX. Shift-JIS never contains STX or LF, so both kinds can share
@@ -295,6 +300,38 @@ def wait_clear_to_send(lines, stopped, timeout):
     return True
 
 
+# ---------------------------------------------------------------------------
+# Breaks and line errors
+
+BREAK_SECONDS = 0.02
+FRAMING_ERROR_AT = 2   # the host's request with a framing error on its last byte
+
+
+def send_link_break(line, lines):
+    """Holds the line in a break, on the null-modem cable or on a real tty."""
+    if hasattr(lines, "send_break"):
+        lines.send_break(BREAK_SECONDS)
+    else:
+        termios.tcsendbreak(line.fd, 0)
+
+
+def break_due(args, state, now):
+    """Whether the instrument's next break is due (state: when the last one was)."""
+    if not args.breaks or now - state.setdefault("last", now) < args.breaks:
+        return False
+    state["last"] = now
+    return True
+
+
+def send_with_framing_error(line, lines, request, seq):
+    """Sends the request; once, its last byte arrives with a framing error."""
+    if seq != FRAMING_ERROR_AT or not hasattr(lines, "inject"):
+        return line.send(request)
+    ok = line.send(request)
+    lines.inject("frame")
+    return ok
+
+
 def run_host(line, args, stats, stopped, lines):
     rng = random.Random(args.seed)
     deadline = time.monotonic() + args.seconds if args.seconds > 0 else None
@@ -304,7 +341,7 @@ def run_host(line, args, stats, stopped, lines):
             continue
         request = make_request(rng, seq)
         expected = replies_for(request)
-        line.send(request)
+        send_with_framing_error(line, lines, request, seq)
         got = []
         while len(got) < len(expected):
             msg = line.receive(args.reply_timeout)
@@ -330,10 +367,13 @@ def run_instrument(line, args, stats, stopped, lines):
     last = time.monotonic()
     events = 0
     rng = random.Random(args.seed)
+    breaks = {}
     lines.set_rts(True)
     while not stopped() and (deadline is None or time.monotonic() < deadline):
         msg = line.receive(0.2)
         now = time.monotonic()
+        if msg is None and break_due(args, breaks, now):
+            send_link_break(line, lines)
         if msg is None:
             if args.events and now - last > args.events:
                 events += 1
@@ -371,6 +411,8 @@ def main(argv=None):
     ap.add_argument("--reply-timeout", type=float, default=3.0, help="host: seconds to wait for a reply")
     ap.add_argument("--events", type=float, default=3.0,
                     help="instrument: report on its own after this many idle seconds (0: never)")
+    ap.add_argument("--breaks", type=float, default=4.0,
+                    help="instrument: hold a break after this many seconds, again and again (0: never)")
     ap.add_argument("--lines", help="null-modem state file (tools/nullmodem.py): use RTS/CTS and DTR")
     ap.add_argument("--verbose", action="store_true", help="print each exchange on stderr")
     args = ap.parse_args(argv)

@@ -9,6 +9,15 @@
  * null-modem cable: an end's RTS is the other end's CTS, its DTR the other end's
  * DSR and DCD. Every other descriptor and request goes to the C library as is.
  *
+ * The cable also carries breaks and line errors, which a pty cannot: an end that
+ * holds a break (TIOCSBRK until TIOCCBRK, or TCSBRK / tcsendbreak) raises the far
+ * end's break count in TIOCGICOUNT and sends no byte for it, as a port set up
+ * with IGNBRK (as Wine sets it up) reads a break; framing, parity and overrun
+ * errors and receive overflows are injected by a device through tools/nullmodem.py
+ * and show in the far end's counts the same way. Each end counts the bytes it
+ * wrote through this library, and a break notes that count when it starts, so a
+ * device on the far end knows which of its bytes came before the break.
+ *
  * An end whose termios asks for CTS flow control (CRTSCTS, which Wine sets for
  * fOutxCtsFlow) holds a write while its CTS is off, as a UART holds its
  * transmitter: write() waits until the far end raises RTS, or gives up after
@@ -39,8 +48,12 @@
 #include <unistd.h>
 
 #define STATE_ENV "TAPLINAR_NULL_MODEM"
-#define STATE_MAGIC 0x314d4e54u /* "TNM1" */
+#define STATE_MAGIC 0x324d4e54u /* "TNM2" */
 #define OUTPUTS (TIOCM_RTS | TIOCM_DTR)
+/* In an end's outputs: the end holds its transmit line in a break. */
+#define TX_BREAK 0x10000u
+/* tcsendbreak(fd, 0) holds the break this long (Linux: 250 ms). */
+#define SEND_BREAK_US 250000L
 /* How often a TIOCMIWAIT caller looks at the far end's outputs. */
 #define WAIT_STEP_NS 200000L
 
@@ -51,7 +64,17 @@ struct end {
     uint32_t out;       /* the end's own outputs: TIOCM_RTS, TIOCM_DTR */
     uint32_t rts_flips; /* changes of RTS so far (the far end's CTS count) */
     uint32_t dtr_flips; /* changes of DTR so far (the far end's DSR and DCD count) */
-    uint32_t unused[3];
+    /* Breaks and errors this end caused on the far end's receiver: its counts. */
+    uint32_t brk;
+    uint32_t frame;
+    uint32_t parity;
+    uint32_t overrun;
+    uint32_t buf_overrun;
+    uint32_t tx;        /* bytes this end wrote through the library */
+    uint32_t brk_tx;    /* tx when the last break started */
+    uint32_t brk_us;    /* length of the last break that ended, microseconds */
+    uint32_t brk_start; /* when the break held now started, microseconds (wraps) */
+    uint32_t unused[2];
 };
 
 struct slot {
@@ -160,12 +183,55 @@ static void wait_for_change(const struct end* own, const struct end* far, int ma
         nanosleep(&step, NULL);
 }
 
-static void count_changes(const struct end* far, struct serial_icounter_struct* counts)
+static void count_changes(const struct end* own, const struct end* far, struct serial_icounter_struct* counts)
 {
     memset(counts, 0, sizeof(*counts));
     counts->cts = (int)__atomic_load_n(&far->rts_flips, __ATOMIC_ACQUIRE);
     counts->dsr = (int)__atomic_load_n(&far->dtr_flips, __ATOMIC_ACQUIRE);
     counts->dcd = counts->dsr;
+    counts->brk = (int)__atomic_load_n(&far->brk, __ATOMIC_ACQUIRE);
+    counts->frame = (int)__atomic_load_n(&far->frame, __ATOMIC_ACQUIRE);
+    counts->parity = (int)__atomic_load_n(&far->parity, __ATOMIC_ACQUIRE);
+    counts->overrun = (int)__atomic_load_n(&far->overrun, __ATOMIC_ACQUIRE);
+    counts->buf_overrun = (int)__atomic_load_n(&far->buf_overrun, __ATOMIC_ACQUIRE);
+    counts->tx = (int)__atomic_load_n(&own->tx, __ATOMIC_ACQUIRE);
+}
+
+static uint32_t now_us(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint32_t)(ts.tv_sec * 1000000LL + ts.tv_nsec / 1000);
+}
+
+/* The far end's receiver sees a break from its start: its count goes up at
+ * once, as a UART's does when the line has been low for a character. */
+static void break_on(struct end* own)
+{
+    uint32_t old = __atomic_fetch_or(&own->out, TX_BREAK, __ATOMIC_ACQ_REL);
+    if (old & TX_BREAK)
+        return;
+    __atomic_store_n(&own->brk_start, now_us(), __ATOMIC_RELEASE);
+    __atomic_store_n(&own->brk_tx, __atomic_load_n(&own->tx, __ATOMIC_ACQUIRE), __ATOMIC_RELEASE);
+    __atomic_fetch_add(&own->brk, 1, __ATOMIC_ACQ_REL);
+}
+
+static void break_off(struct end* own)
+{
+    uint32_t old = __atomic_fetch_and(&own->out, ~TX_BREAK, __ATOMIC_ACQ_REL);
+    if (old & TX_BREAK)
+        __atomic_store_n(&own->brk_us, now_us() - __atomic_load_n(&own->brk_start, __ATOMIC_ACQUIRE),
+                         __ATOMIC_RELEASE);
+}
+
+/* TCSBRK with 0 is tcsendbreak(fd, 0); with any other value it is tcdrain and
+ * goes to the C library. */
+static void send_break(struct end* own)
+{
+    struct timespec hold = { 0, SEND_BREAK_US * 1000L };
+    break_on(own);
+    nanosleep(&hold, NULL);
+    break_off(own);
 }
 
 /* Descriptors a modem request was answered for: only their writes are looked at,
@@ -183,7 +249,8 @@ static void track(int fd)
 static int answer(int fd, unsigned long request, void* arg, int* result)
 {
     if (request != TIOCMGET && request != TIOCMSET && request != TIOCMBIS && request != TIOCMBIC
-        && request != TIOCMIWAIT && request != TIOCGICOUNT)
+        && request != TIOCMIWAIT && request != TIOCGICOUNT && request != TIOCSBRK && request != TIOCCBRK
+        && !(request == TCSBRK && (int)(uintptr_t)arg == 0))
         return 0;
     struct end* own;
     struct end* far;
@@ -208,7 +275,16 @@ static int answer(int fd, unsigned long request, void* arg, int* result)
         wait_for_change(own, far, (int)(uintptr_t)arg);
         break;
     case TIOCGICOUNT:
-        count_changes(far, (struct serial_icounter_struct*)arg);
+        count_changes(own, far, (struct serial_icounter_struct*)arg);
+        break;
+    case TIOCSBRK:
+        break_on(own);
+        break;
+    case TIOCCBRK:
+        break_off(own);
+        break;
+    case TCSBRK:
+        send_break(own);
         break;
     }
     return 1;
@@ -282,6 +358,15 @@ static int wait_for_cts(int fd, size_t count)
     return 0;
 }
 
+static void count_written(int fd, ssize_t written)
+{
+    struct end* own;
+    struct end* far;
+    if (written > 0 && fd >= 0 && fd < TRACKED_FDS && __atomic_load_n(&g_modem_fd[fd], __ATOMIC_ACQUIRE)
+        && find_ends(fd, &own, &far))
+        __atomic_fetch_add(&own->tx, (uint32_t)written, __ATOMIC_ACQ_REL);
+}
+
 ssize_t write(int fd, const void* buffer, size_t count)
 {
     static void* next;
@@ -289,5 +374,7 @@ ssize_t write(int fd, const void* buffer, size_t count)
         errno = ETIME;
         return -1;
     }
-    return ((write_fn)next_fn("write", &next))(fd, buffer, count);
+    ssize_t written = ((write_fn)next_fn("write", &next))(fd, buffer, count);
+    count_written(fd, written);
+    return written;
 }

@@ -7,6 +7,10 @@ RTS and DTR outputs of both ends; the library built from tools/nullmodem.c, prel
 into Wine, answers Wine's modem ioctls from it, and devices written in Python set and
 read their lines here. The wiring is a null-modem cable: an end's RTS is the other
 end's CTS, its DTR the other end's DSR and DCD. Every end starts with its outputs off.
+The cable carries breaks and line errors too: an end that sends a break or
+injects an error raises the far end's count of it (TIOCGICOUNT, which Wine reads
+to report EV_BREAK and EV_ERR); a break sends no byte. A break also notes how
+many bytes its end had written by then, so the far device knows its place.
 Real serial devices have lines of their own and never need any of this.
 
 Command line:
@@ -17,6 +21,7 @@ Command line:
 As a module:
     lines = nullmodem.Lines(state_path, "/dev/pts/7")
     lines.set_rts(True); lines.cts(); lines.dsr()
+    lines.send_break(0.02); lines.inject("frame"); lines.far_break()
 """
 
 import fcntl
@@ -26,13 +31,18 @@ import sys
 import time
 
 ENV = "TAPLINAR_NULL_MODEM"
-MAGIC = 0x314D4E54
+MAGIC = 0x324D4E54
 SLOTS = 16
 HEADER = 32
-END = 32
+END = 64
 SIZE = HEADER + SLOTS * 2 * END
-# Offsets within one end: device number, outputs, RTS and DTR change counts.
+# Offsets within one end: device number, outputs, RTS and DTR change counts, then
+# the far receiver's counts this end caused, the bytes it wrote, where its last
+# break started (in those bytes), how long it lasted (us) and when it began.
 RDEV, OUT, RTS_FLIPS, DTR_FLIPS = 0, 8, 12, 16
+ERRORS = {"brk": 20, "frame": 24, "parity": 28, "overrun": 32, "buf_overrun": 36}
+TX, BRK_TX, BRK_US, BRK_START = 40, 44, 48, 52
+TX_BREAK = 0x10000
 TIOCM_DTR, TIOCM_RTS, TIOCM_CTS, TIOCM_CAR, TIOCM_DSR = 0x002, 0x004, 0x020, 0x040, 0x100
 LIBRARY = "libtapnullmodem.so"
 
@@ -147,6 +157,35 @@ class Lines:
         return bool(self._word(self._far + OUT) & TIOCM_DTR)
 
     dcd = dsr
+
+    def _bump(self, off, by=1):
+        struct.pack_into("<I", self._mem, self._own + off, (self._word(self._own + off) + by) & 0xFFFFFFFF)
+
+    def inject(self, kind):
+        """The far receiver sees one error of kind: frame, parity, overrun or
+        buf_overrun (its input buffer overflowed)."""
+        self._bump(ERRORS[kind])
+
+    def send_break(self, seconds):
+        """Holds the transmit line in a break for seconds (no byte is sent)."""
+        start = time.monotonic()
+        struct.pack_into("<I", self._mem, self._own + BRK_TX, self._word(self._own + TX))
+        struct.pack_into("<I", self._mem, self._own + OUT, self._word(self._own + OUT) | TX_BREAK)
+        self._bump(ERRORS["brk"])
+        time.sleep(seconds)
+        struct.pack_into("<I", self._mem, self._own + OUT, self._word(self._own + OUT) & ~TX_BREAK)
+        struct.pack_into("<I", self._mem, self._own + BRK_US, int((time.monotonic() - start) * 1e6))
+
+    def note_sent(self, count):
+        """Counts bytes the device wrote itself, for the place of its next break."""
+        self._bump(TX, count)
+
+    def far_break(self):
+        """The far end's breaks as this device received them: (count, bytes the
+        far end had written when the last one started, whether one is held now,
+        length of the last one that ended in seconds)."""
+        return (self._word(self._far + ERRORS["brk"]), self._word(self._far + BRK_TX),
+                bool(self._word(self._far + OUT) & TX_BREAK), self._word(self._far + BRK_US) / 1e6)
 
     def wait(self, line, state, timeout):
         """Waits until line() (for example lines.cts) reads state; answers whether

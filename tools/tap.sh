@@ -13,8 +13,10 @@
 # registered it. A device you cannot open is reported with the command that fixes it and
 # left out (named on the command line, it stops the run before Wine starts). An FTDI
 # adapter's latency timer is set to 1 ms where you may write it, otherwise reported with
-# the command that sets it; nothing else on the system is changed. TAP_SYSFS and TAP_DEV
-# stand in for /sys and /dev (the tests use fake trees).
+# the command that sets it. Apart from that and the set-up every script here shares
+# (tools/test.sh --setup-only: the i386 architecture, the packages, the Japanese locale),
+# nothing on the system is changed. TAP_SYSFS and TAP_DEV stand in for /sys and /dev (the
+# tests use fake trees).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SYSFS=${TAP_SYSFS:-/sys}
@@ -24,7 +26,7 @@ BUILD_GIVEN=0
 REGISTER_ONLY=0
 RECORD=""
 
-usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
+usage() { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2; }
 die() { echo "tap.sh: $*" >&2; exit 1; }
 
 # --- The devices -------------------------------------------------------------------------

@@ -5,7 +5,7 @@
 #   tools/wine-env.sh BUILD port N PATH [DESC [MFG [HWID]]]
 #                                                map COMn to the Unix device PATH and register it
 #                                                as a present device (description, maker, hardware id)
-#   tools/wine-env.sh BUILD unport N             remove the mapping and the device of COMn
+#   tools/wine-env.sh BUILD unport N [N...]      remove the mapping and the device of each COMn
 #   tools/wine-env.sh BUILD run CMD [ARGS...]    run a command (wine ...) in that environment
 #   tools/wine-env.sh BUILD env                  print the environment as export lines
 #
@@ -107,16 +107,22 @@ map_port() {
     rm -f "$link"; ln -s "$path" "$link"
 }
 
-unmap_port() {
-    local n=$1 inst; inst=$(printf '%04d' "$n")
-    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM%s"=-\n\n[-HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%s]\n' "$n" "$inst" | import_reg
-    rm -f "$WINEPREFIX/dosdevices/com$n"
+# Several ports in one import: each regedit start costs a Wine process.
+unmap_ports() {
+    local n
+    {
+        printf 'REGEDIT4\n\n'
+        for n in "$@"; do
+            printf '[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM%s"=-\n\n[-HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\PORTS\\%04d]\n\n' "$n" "$n"
+        done
+    } | import_reg
+    for n in "$@"; do rm -f "$WINEPREFIX/dosdevices/com$n"; done
 }
 
 case "$CMD" in
     init) init_prefix ;;
     port) [ $# -ge 2 ] || usage; init_prefix; map_port "$@" ;;
-    unport) [ $# -ge 1 ] || usage; unmap_port "$1" ;;
+    unport) [ $# -ge 1 ] || usage; unmap_ports "$@" ;;
     run) exec "$@" ;;
     env) printf 'export WINEPREFIX=%q WINEARCH=%q WINEDLLOVERRIDES=%q WINEDEBUG=%q LANG=%q LC_ALL=%q PATH=%q\n' \
             "$WINEPREFIX" "$WINEARCH" "$WINEDLLOVERRIDES" "$WINEDEBUG" "$LANG" "$LC_ALL" "$PATH"

@@ -316,11 +316,25 @@ void CAppDriver::PressKey(HWND hWnd, UINT nVirtualKey) const
     PostMessageA(hTarget, WM_KEYUP, nVirtualKey, 1 | (nScan << 16) | 0xC0000000);
 }
 
+std::wstring GetTextW(HWND hWnd)
+{
+    wchar_t szText[1024] = L"";
+    GetWindowTextW(hWnd, szText, 1024);
+    return szText;
+}
+
+// Read as Unicode and turned into Shift-JIS here, so the texts compare right whatever
+// code page this process runs with.
+static std::string ToShiftJis(const std::wstring& strText)
+{
+    char szText[2048] = "";
+    WideCharToMultiByte(932, 0, strText.c_str(), -1, szText, sizeof(szText), nullptr, nullptr);
+    return szText;
+}
+
 std::string GetText(HWND hWnd)
 {
-    char szText[1024] = "";
-    GetWindowTextA(hWnd, szText, sizeof(szText));
-    return szText;
+    return ToShiftJis(GetTextW(hWnd));
 }
 
 std::string GetMessageText(HWND hBox)
@@ -360,8 +374,13 @@ int GetComboSelection(HWND hDlg, int nId)
 
 std::string GetComboText(HWND hDlg, int nId)
 {
-    char szText[1024] = "";
-    SendMessageA(GetDlgItem(hDlg, nId), WM_GETTEXT, sizeof(szText), reinterpret_cast<LPARAM>(szText));
+    return ToShiftJis(GetComboTextW(hDlg, nId));
+}
+
+std::wstring GetComboTextW(HWND hDlg, int nId)
+{
+    wchar_t szText[1024] = L"";
+    SendMessageW(GetDlgItem(hDlg, nId), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(szText));
     return szText;
 }
 

@@ -71,7 +71,9 @@ private:
 };
 
 // Texts and states of another process's windows.
+// Shift-JIS, whatever code page this process runs with.
 std::string GetText(HWND hWnd);
+std::wstring GetTextW(HWND hWnd);
 std::string GetMessageText(HWND hBox);
 std::string GetClass(HWND hWnd);
 int GetDefaultButton(HWND hDlg);
@@ -80,6 +82,7 @@ int GetListCount(HWND hDlg, int nId);
 // list's window text is its selection; CB_GETLBTEXT does not cross processes everywhere).
 int GetComboSelection(HWND hDlg, int nId);
 std::string GetComboText(HWND hDlg, int nId);
+std::wstring GetComboTextW(HWND hDlg, int nId);
 bool SelectComboItem(HWND hDlg, int nId, int nIndex);
 // Waits until done() answers true, looking every dwStepMs; answers whether it did in time.
 bool WaitUntil(const std::function<bool()>& done, DWORD dwMs, DWORD dwStepMs = 20);
@@ -102,6 +105,8 @@ public:
     // The device's own outputs (SETRTS, CLRDTR, ...) and the inputs it reads (MS_CTS_ON, ...).
     bool DriveLine(DWORD dwFunction) { return EscapeCommFunction(m_hPort, dwFunction) != FALSE; }
     DWORD ReadLines() const;
+    // Holds the device's transmit line in a break, or lets it go.
+    bool HoldBreak(bool bOn) { return (bOn ? SetCommBreak(m_hPort) : ClearCommBreak(m_hPort)) != FALSE; }
 
 private:
     HANDLE m_hPort;

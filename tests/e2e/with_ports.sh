@@ -8,6 +8,7 @@ BUILD=$1; shift
 DIR=$(mktemp -d /tmp/taplinar-ports.XXXXXX)
 pids=()
 cleanup() {
+    "$ROOT/tools/wine-env.sh" "$BUILD" unport 1 2 3 4 || true
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
     rm -rf "$DIR"
 }

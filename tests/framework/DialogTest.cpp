@@ -138,7 +138,7 @@ struct TSkinLikeSubclasser {
             ::GetClassNameA(hWnd, name, sizeof name);
             if (std::string(name) == "#32770")
                 s_saved[hWnd] = reinterpret_cast<WNDPROC>(
-                    ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+                    ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
         }
         return ::CallNextHookEx(s_hHook, nCode, wParam, lParam);
     }
@@ -146,9 +146,9 @@ struct TSkinLikeSubclasser {
     {
         s_seen.push_back(message);
         WNDPROC saved = s_saved[hWnd];
-        LRESULT result = ::CallWindowProcA(saved, hWnd, message, wParam, lParam);
+        LRESULT result = ::CallWindowProcW(saved, hWnd, message, wParam, lParam);
         if (message == WM_DESTROY) {
-            ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
+            ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(saved));
             s_saved.erase(hWnd);
         }
         return result;
@@ -271,7 +271,7 @@ TEST(DialogSubclassStackTest, SkinStyleSubclassOnTopKeepsBothWorkingAndUnwindsOn
     HWND hWnd = dlg.m_hWnd;
 
     // The other subclass sits on top of ours and hands on to us.
-    EXPECT_EQ(::GetWindowLongPtrA(hWnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(TSkinLikeSubclasser::Proc));
+    EXPECT_EQ(::GetWindowLongPtrW(hWnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(TSkinLikeSubclasser::Proc));
     EXPECT_EQ(TSkinLikeSubclasser::s_saved[hWnd], AfxWndProc);
     EXPECT_TRUE(TSkinLikeSubclasser::Saw(WM_INITDIALOG));
     EXPECT_EQ(dlg.m_nInit, 1);

@@ -394,6 +394,18 @@ TEST_F(LogListBoxTest, RowsAreDrawnInTheirColoursAndClearedRowsVanish)
     EXPECT_EQ(crCleared, ::GetSysColor(COLOR_WINDOW));
 }
 
+TEST_F(LogListBoxTest, RowsArrivingBetweenRepaintsLeaveTheScreenAsItWas)
+{
+    PostAndPump(Numbered("row ", 1, 40));
+    WaitForDrawingOn();
+    HDC hDC = ::GetDC(m_view.m_hWnd);
+    auto screen = [hDC] { std::vector<COLORREF> p; for (int i = 0; i < 7200; ++i) p.push_back(::GetPixel(hDC, i % 48, i / 48)); return p; };
+    const std::vector<COLORREF> shown = screen();
+    PostAndPump(Numbered("row ", 41, 44));
+    EXPECT_EQ(screen(), shown) << "scrolled before the repaint: the rows it uncovered show old rows";
+    ::ReleaseDC(m_view.m_hWnd, hDC);
+}
+
 TEST_F(LogListBoxTest, CtrlCCopiesTheSelectedRowsInViewOrder)
 {
     PostAndPump({"a", "b", "c", "d", "e"});

@@ -188,6 +188,35 @@ TEST_F(TrafficLogTest, CtsChangeFlushesAndPostsTransitionRowThenColumnFollowsLin
     EXPECT_EQ(kOff + "000000|", Right()[4]);
 }
 
+// Each event is a row of the port that saw it, between the bytes before and after it;
+// with the line rows hidden it adds nothing and leaves the block whole.
+TEST_F(TrafficLogTest, BreaksAndLineErrorsAreRowsOfTheirPortAmongItsBytes)
+{
+    const char* const texts[] = {"BREAK", "Framing error", "Parity error", "Overrun error", "Receive overflow", "Line error"};
+    OpenWithLinesOff();
+    for (int nEvent = LINE_BREAK; nEvent <= LINE_ERROR; ++nEvent) {
+        host.ClearRows();
+        clock.Set(5000);
+        log.MakeTimeColumn();
+        Byte(1, 'a');
+        clock.Set(5007);
+        log.OnLineEvent(1, static_cast<ELineEvent>(nEvent));
+        Byte(1, 'b');
+        AdvanceTo(5200);
+        EXPECT_EQ((std::vector<std::string>{kOff + "000000|", kOff + "000007|", kOff + "000000|"}), Left());
+        ASSERT_EQ(3u, Right().size());
+        EXPECT_EQ(kOff + "000007| " + texts[nEvent], Right()[1]);
+        EXPECT_TRUE(Right()[0].find(" 61 ") != std::string::npos && Right()[2].find(" 62 ") != std::string::npos);
+    }
+    host.ClearRows();
+    host.SetSetting(ZEV::INI_KEY_SIGNAL_MODE, 1);
+    Bytes(0, {'c', 'd'});
+    log.OnLineEvent(0, LINE_BREAK);
+    AdvanceTo(5400);
+    ASSERT_EQ(1u, Left().size());
+    EXPECT_NE(std::string::npos, Left()[0].find("63 64"));
+}
+
 TEST_F(TrafficLogTest, DsrChangeRewritesOnlyTheHeader)
 {
     log.OnDsrChanged(1, true);

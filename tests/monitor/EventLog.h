@@ -58,6 +58,11 @@ public:
         m_changed.notify_all();
     }
     void OnDsrChanged(int nIndex, bool bState) override { Add('S', nIndex, Line('S', nIndex, bState)); }
+    // "E0:1": line event 1 (LINE_FRAMING_ERROR) on index 0.
+    void OnLineEvent(int nIndex, ELineEvent eEvent) override
+    {
+        Add('E', nIndex, "E" + std::to_string(nIndex) + ":" + std::to_string(eEvent));
+    }
 
     std::vector<TEvent> Events() const
     {
@@ -150,6 +155,8 @@ public:
     BOOL WaitCommEvent(HANDLE h, DWORD* pMask, OVERLAPPED* pOv) override { return m_sim.WaitCommEvent(h, pMask, pOv); }
     BOOL GetCommModemStatus(HANDLE h, DWORD* p) override { return m_sim.GetCommModemStatus(h, p); }
     BOOL EscapeCommFunction(HANDLE h, DWORD dw) override { return m_sim.EscapeCommFunction(h, dw); }
+    BOOL SetCommBreak(HANDLE h) override { return m_sim.SetCommBreak(h); }
+    BOOL ClearCommBreak(HANDLE h) override { return m_sim.ClearCommBreak(h); }
     BOOL ReadFile(HANDLE h, void* p, DWORD n, DWORD* pRead, OVERLAPPED* pOv) override
     {
         return m_sim.ReadFile(h, p, n, pRead, pOv);

@@ -397,9 +397,10 @@ TEST(RelayQueueTest, WhatPassesTheBoundIsCountedOnceAtItsPlace)
 // What real drivers do, each as a personality of the simulated pair.
 TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
 {
-    const struct { const char* pszName; int nDriver; bool bDcbLeft; } rows[] = {{"plain", -1, false},
-        {"usbser", CSimPortPair::SIM_USBSER, false}, {"ch340", CSimPortPair::SIM_CH340, false},
-        {"ftdi", CSimPortPair::SIM_FTDI, false}, {"fAbortOnError, fNull, equal XON/XOFF and odd limits left", -1, true}};
+    const struct { const char* pszName; int nDriver; bool bDcbLeft; bool bBreak; } rows[] = {
+        {"plain", -1, false, false}, {"usbser", CSimPortPair::SIM_USBSER, false, false},
+        {"ch340", CSimPortPair::SIM_CH340, false, false}, {"ftdi", CSimPortPair::SIM_FTDI, false, false},
+        {"fAbortOnError, fNull, equal XON/XOFF and odd limits left", -1, true, false}, {"a break and errors", -1, false, true}};
     m_port1.m_bCtsFlow = m_port2.m_bCtsFlow = true;
     std::string strFlood;
     for (int i = 0; i < 6000; ++i)
@@ -433,6 +434,22 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
         }
         for (int nPort : {0, 1})
             EXPECT_TRUE(m_sim.WaitForDeviceBytes(nPort, strFlood.size(), WAIT) && m_sim.TakeDeviceBytes(nPort) == strFlood);
+        if (row.bBreak) {
+            // A break as Windows' drivers give it (EV_BREAK, CE_BREAK, a 0x00) reaches device 1 in place.
+            m_sim.DeviceSend(0, "ab");
+            m_sim.DeviceSendBreak(0);
+            m_sim.InjectLineError(0, CE_RXPARITY | CE_RXOVER);
+            m_sim.DeviceSend(0, "cd");
+            EXPECT_TRUE(m_sim.WaitForDeviceBytes(1, 4, WAIT) && m_sim.TakeDeviceBytes(1) == "abcd");
+            bool bOn = true;   // one break, after "ab", and over
+            EXPECT_TRUE(m_sim.WaitUntil([&] { return m_sim.GetDeviceBreaks(1, &bOn) == std::vector<size_t>{2} && !bOn; }, WAIT));
+            const std::vector<std::string> strWanted = {"E0:0", "E0:2", "E0:4"};   // break, parity, overflow
+            EXPECT_TRUE(m_log.WaitFor([&] {
+                std::vector<std::string> seen = m_log.Of(0, 'E');
+                return seen.size() >= 3 && std::vector<std::string>(seen.end() - 3, seen.end()) == strWanted;
+            }, WAIT));
+            nReported += 4;
+        }
         std::vector<DWORD> delays;
         for (int i = 0; i < 10; ++i)
             delays.push_back(Elapsed([&] {

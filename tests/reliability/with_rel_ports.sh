@@ -19,6 +19,7 @@ mounts=()
 cleanup() {
     for m in "${mounts[@]}"; do umount -l "$m" 2>/dev/null || true; done
     [ -n "$watcher" ] && kill "$watcher" 2>/dev/null || true
+    "$ROOT/tools/wine-env.sh" "$BUILD" unport 1 2 3 4 || true
     for f in "$DIR"/pid-*; do [ -f "$f" ] && kill "$(cat "$f")" 2>/dev/null || true; done
     rm -rf "$DIR"
 }

@@ -263,11 +263,30 @@ void CSimPortPair::SetFault(int nPort, ESimFault fault, bool bOn)
     m_changed.notify_all();
 }
 
-void CSimPortPair::InjectLineError(int nPort)
+void CSimPortPair::DeviceSendBreak(int nPort)
+{
+    // Flagged before the byte is queued: whoever reads the byte finds the error.
+    InjectLineError(nPort, CE_BREAK);
+    DeviceSend(nPort, "", 1);
+}
+
+std::vector<size_t> CSimPortPair::GetDeviceBreaks(int nPort, bool* pbOn) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (pbOn != nullptr)
+        *pbOn = Port(nPort).bPortBreak;
+    return Port(nPort).breaks;
+}
+
+void CSimPortPair::InjectLineError(int nPort, DWORD dwErrors)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     TSimPort& port = Port(nPort);
-    port.dwErrors |= CE_FRAME;
+    port.dwErrors |= dwErrors;
+    if (dwErrors & (CE_FRAME | CE_RXPARITY | CE_OVERRUN))
+        NoteEvent(port, EV_ERR);
+    if (dwErrors & CE_BREAK)
+        NoteEvent(port, EV_BREAK);
     port.bAborting = port.dcb.fAbortOnError != 0;
     AbortOps(nPort & 1, port.bAborting, port.bAborting, false);
     m_changed.notify_all();
@@ -744,6 +763,22 @@ BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)
         pPort->bPortRts = pPort->bRtsLagged;
         pPort->bRtsLagged = pPort->bRtsAsked;
     }
+    m_changed.notify_all();
+    return TRUE;
+}
+
+BOOL CSimPortPair::SetCommBreak(HANDLE hPort) { return SetBreak(hPort, true); }
+
+BOOL CSimPortPair::ClearCommBreak(HANDLE hPort) { return SetBreak(hPort, false); }
+
+BOOL CSimPortPair::SetBreak(HANDLE hPort, bool bOn)
+{
+    CCall call(*this, hPort, SIM_ESCAPE);
+    if (call.pPort == nullptr)
+        return call.error.Set(ERROR_INVALID_HANDLE);
+    if (bOn && !call.pPort->bPortBreak)
+        call.pPort->breaks.push_back(call.pPort->strDeviceBytes.size());
+    call.pPort->bPortBreak = bOn;
     m_changed.notify_all();
     return TRUE;
 }

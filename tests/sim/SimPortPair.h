@@ -50,9 +50,10 @@
 //   write with ERROR_OPERATION_ABORTED (PURGE_RXABORT a waiting read).
 // - WaitCommEvent waits for the events of the mask set by SetCommMask
 //   (EV_CTS, EV_DSR: the device's RTS or DTR changed; EV_RXCHAR: a byte
-//   arrived); events that came while nobody waited end the next wait at
-//   once. A new mask ends a waiting wait with no event. SIM_NO_LINE_EVENTS
-//   makes it fail with ERROR_NOT_SUPPORTED, as Wine does on a pty.
+//   arrived; EV_BREAK, EV_ERR: see DeviceSendBreak, InjectLineError);
+//   events that came while nobody waited end the next wait at once. A new
+//   mask ends a waiting wait with no event. SIM_NO_LINE_EVENTS makes it
+//   fail with ERROR_NOT_SUPPORTED, as Wine does on a pty.
 // - A handle opened with FILE_FLAG_OVERLAPPED takes an OVERLAPPED on
 //   ReadFile, WriteFile and WaitCommEvent: a call that cannot finish at once
 //   answers ERROR_IO_PENDING and finishes later, setting the OVERLAPPED's
@@ -151,7 +152,13 @@ public:
 
     // --- driver state ---
     void SetFault(int nPort, ESimFault fault, bool bOn);
-    void InjectLineError(int nPort);
+    // Line errors for ClearCommError (CE_FRAME, CE_RXPARITY, CE_OVERRUN also EV_ERR).
+    void InjectLineError(int nPort, DWORD dwErrors = CE_FRAME);
+    // A break as Windows' drivers get it: 0x00 (unless fNull), CE_BREAK, EV_BREAK.
+    void DeviceSendBreak(int nPort);
+    // Where the port's breaks (SetCommBreak) fell among the bytes its device
+    // got: the count of bytes before each; in pbOn whether one is held now.
+    std::vector<size_t> GetDeviceBreaks(int nPort, bool* pbOn = nullptr) const;
     DWORD GetClosedHandleCalls() const;
     // At most dwLimit bytes per WriteFile (0: every write writes nothing).
     void SetWriteLimit(int nPort, DWORD dwLimit);
@@ -192,6 +199,8 @@ public:
     BOOL WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped = nullptr) override;
     BOOL GetCommModemStatus(HANDLE hPort, DWORD* pStatus) override;
     BOOL EscapeCommFunction(HANDLE hPort, DWORD dwFunc) override;
+    BOOL SetCommBreak(HANDLE hPort) override;
+    BOOL ClearCommBreak(HANDLE hPort) override;
     BOOL ReadFile(HANDLE hPort, void* pBuffer, DWORD dwSize, DWORD* pRead,
                   OVERLAPPED* pOverlapped = nullptr) override;
     BOOL WriteFile(HANDLE hPort, const void* pData, DWORD dwSize, DWORD* pWritten,
@@ -234,6 +243,8 @@ private:
         bool bPortRts = false;
         bool bPortDtr = false;
         bool bRtsAsked = false;
+        bool bPortBreak = false;
+        std::vector<size_t> breaks;
         bool bRtsLagged = false;
         DWORD dwErrors = 0;
         bool bAborting = false;
@@ -272,6 +283,7 @@ private:
     void Complete(TPendingOp& op, DWORD dwError, DWORD dwCount);
     void AbortOps(int nPort, bool bReads, bool bWrites, bool bWaits);
     void NoteEvent(TSimPort& port, DWORD dwEvent);
+    BOOL SetBreak(HANDLE hPort, bool bOn);
     DWORD TakeReadable(TSimPort& port, BYTE* pBuffer, DWORD dwSize);
     void ClockLoop();
 

@@ -13,7 +13,7 @@ bool IsSkinned(HWND hWnd)
 {
     CWindowSubclasser* pSubclasser = CWindowSubclasser::FromHandle(hWnd);
     return pSubclasser && pSubclasser->GetHwnd() == hWnd &&
-           reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hWnd, GWLP_WNDPROC)) ==
+           reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hWnd, GWLP_WNDPROC)) ==
                CWindowSubclasser::GetCommonWindowProc() &&
            CSkinHook::GetInstance()->FindTracked(hWnd) == pSubclasser;
 }
@@ -316,7 +316,7 @@ LRESULT CALLBACK OuterProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     if (nMsg == WM_NCDESTROY)
         ++g_nOuterDestroyCalls;
-    return CallWindowProcA(g_pfnBelow, hWnd, nMsg, wParam, lParam);
+    return CallWindowProcW(g_pfnBelow, hWnd, nMsg, wParam, lParam);
 }
 
 } // namespace
@@ -330,7 +330,7 @@ TEST(SkinHookTest, WindowSubclassedAgainAfterTheSkinStillEndsCleanly)
     // A framework window object subclasses the dialog on top of the skin.
     g_nOuterDestroyCalls = 0;
     g_pfnBelow = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(hDlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OuterProc)));
+        SetWindowLongPtrW(hDlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OuterProc)));
     ASSERT_EQ(CWindowSubclasser::GetCommonWindowProc(), g_pfnBelow);
     SetWindowTextA(hDlg, "バージョン情報 2");
 

@@ -156,6 +156,11 @@ class TapTest(unittest.TestCase):
         self.assertNotIn("ttyUSB0", self.registered())
         self.assertNotIn(third["ttyUSB0"], self.port_list())
 
+    def test_the_ports_of_a_test_run_leave_the_prefix_with_it(self):
+        run = subprocess.run([os.path.join(ROOT, "tests/e2e/with_ports.sh"), BUILD, "wine", LIST_EXE], capture_output=True, timeout=120)
+        self.assertEqual(run.stdout.decode("cp932").count("Test serial port"), 4, run.stderr)
+        self.assertFalse({1, 2, 3, 4} & set(self.port_list()))
+
     @unittest.skipUnless(os.geteuid() == 0, "acting as another user needs root")
     def test_devices_the_user_cannot_open_are_reported_and_left_out(self):
         self.m.add_usb("ttyUSB0", "1-2", "0403", "6001", "FTDI", "FT232R USB UART", "ftdi_sio")
