@@ -20,9 +20,14 @@ const DWORD READ_WAIT = 200;
 // time a window is held up, little for the machine.
 const size_t REPORT_BYTE_LIMIT = 8 * 1024 * 1024;
 const size_t REPORT_ENTRY_LIMIT = 512 * 1024;
-// Bytes that may queue behind a write held by flow control: 6.8 s at
-// 9600 bit/s, beyond what a device's handshake normally holds.
+// Bytes that may queue behind a write held by flow control (6.8 s at
+// 9600 bit/s, beyond what a device's handshake normally holds) before the
+// port is no longer read: the rest waits in the driver, none is dropped.
 const size_t WRITE_QUEUE_LIMIT = 64 * 1024;
+// A write pending this long is held (flow control, a slow driver): from then
+// on the port is read meanwhile. A write that is merely under way lets bytes
+// gather in the driver, so that they go out in one write, as with no write.
+const DWORD WRITE_HELD_AFTER = 10;
 // How long a stop of the own port lets its last bytes go out to the partner.
 const DWORD LAST_WRITE_LIMIT = 2000;
 
@@ -233,9 +238,14 @@ DWORD CLineRelay::RelayLoop()
     while (CanRun()) {
         BYTE byFirst = 0;
         DWORD dwWait = std::min(lineWatch.GetWait(waiter), hold.GetWaitLeft());
-        if (m_writes.GetEvent() != NULL)
+        HANDLE hWrite = m_writes.GetEvent();
+        DWORD dwSpent = m_writes.GetTimeSpent();
+        bool bRead = m_writes.GetRoom() > 0 && (hWrite == NULL || dwSpent >= WRITE_HELD_AFTER);
+        if (hWrite != NULL)
             dwWait = std::min(dwWait, m_writes.GetTimeLeft());
-        bool bData = waiter.Wait(dwWait, byFirst, m_writes.GetEvent());
+        if (hWrite != NULL && !bRead && m_writes.GetRoom() > 0)
+            dwWait = std::min(dwWait, WRITE_HELD_AFTER - dwSpent);
+        bool bData = waiter.Wait(dwWait, byFirst, hWrite, bRead);
         // Within one wake-up the lines go first, so that a handshake change
         // reaches the partner before the bytes sent after it.
         bool bReadable = false;
@@ -308,7 +318,8 @@ void CLineRelay::RelayChunk(BYTE byFirst, BYTE* pChunk, DWORD dwCapacity, ZEV::C
     // Whatever else already waits in the driver goes in the same write.
     pChunk[0] = byFirst;
     DWORD dwSize = 1;
-    DWORD dwMore = Receive(dwCapacity - 1, pChunk + 1);
+    DWORD dwRoom = static_cast<DWORD>(std::min<size_t>(dwCapacity - 1, m_writes.GetRoom()));
+    DWORD dwMore = dwRoom > 0 ? Receive(dwRoom, pChunk + 1) : 0;
     if (dwMore != ZEV::INVALID_SIZE)
         dwSize += dwMore;
     // The break's 0x00 reported in an earlier look comes first in this one.

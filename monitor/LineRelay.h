@@ -69,7 +69,7 @@ public:
     // stays as it is and cannot be opened again.
     bool IsUnusable() const { return m_bUnusable; }
     // Received bytes the partner did not take: held past the write
-    // time-out, or past the queue's bound behind such a write.
+    // time-out, or written to a partner that failed or closed.
     DWORD GetBytesGivenUp() const { return m_writes.GetGivenUp(); }
 
     // IThreadRunner

@@ -230,9 +230,10 @@ bool CCommWaiter::Stop(BYTE& byLast)
     return true;
 }
 
-bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst, HANDLE hOther)
+bool CCommWaiter::Wait(DWORD dwTimeout, BYTE& byFirst, HANDLE hOther, bool bRead)
 {
-    ArmRead();
+    if (bRead)
+        ArmRead();
     ArmLineWait();
     m_bLineTaken = false;
     HANDLE handles[4];

@@ -29,7 +29,9 @@ public:
     // own pending write). Answers whether a byte came (then in byFirst);
     // other wake-ups (a line event, hOther, the stop event, the time-out)
     // answer no.
-    bool Wait(DWORD dwTimeout, BYTE& byFirst, HANDLE hOther = NULL);
+    // bRead no: no new read is armed (the caller has no room for bytes; they
+    // wait in the driver).
+    bool Wait(DWORD dwTimeout, BYTE& byFirst, HANDLE hOther = NULL, bool bRead = true);
     // Whether the driver takes CTS and DSR event waits; known after the first Wait.
     bool HasLineEvents() const { return m_bLineEvents; }
     // EV_BREAK and EV_ERR the event wait brought since the last take.

@@ -15,7 +15,7 @@ const DWORD WRITE_PIECE = 4096;
 } // namespace
 
 CWriteQueue::CWriteQueue(size_t nLimit)
-    : m_nLimit(nLimit), m_pBuffer(nullptr), m_dwInFlight(0), m_hPort(INVALID_HANDLE_VALUE), m_dwStarted(0),
+    : m_nLimit(nLimit), m_pBuffer(nullptr), m_dwInFlight(0), m_dwRest(0), m_hPort(INVALID_HANDLE_VALUE), m_dwStarted(0),
       m_dwWait(0), m_bPending(false), m_dwGivenUp(0), m_qwAdded(0), m_qwTaken(0), m_pBreakPort(nullptr),
       m_dwBreakStart(0)
 {
@@ -39,11 +39,6 @@ void CWriteQueue::Add(const BYTE* pData, DWORD dwSize)
 {
     m_queued.insert(m_queued.end(), pData, pData + dwSize);
     m_qwAdded += dwSize;
-    if (m_queued.size() <= m_nLimit)
-        return;
-    size_t nOver = m_queued.size() - m_nLimit;
-    TakeQueued(static_cast<DWORD>(nOver));
-    m_dwGivenUp += static_cast<DWORD>(nOver);
 }
 
 void CWriteQueue::TakeQueued(DWORD dwCount)
@@ -100,12 +95,13 @@ void CWriteQueue::Start(CSerialPort& port)
     if (m_bPending || m_queued.empty())
         return;
     HANDLE hPort = port.GetHandle();
-    DWORD dwSize = GetNextPiece();
+    DWORD dwSize = m_dwRest != 0 ? m_dwRest : GetNextPiece();
     if (hPort == INVALID_HANDLE_VALUE || !m_io.IsReady()) {
         // A closed partner takes nothing.
         m_dwGivenUp += static_cast<DWORD>(m_queued.size());
         TakeQueued(static_cast<DWORD>(m_queued.size()));
         m_breaks.clear();
+        m_dwRest = 0;
         return;
     }
     ReleaseBuffer();
@@ -114,11 +110,14 @@ void CWriteQueue::Start(CSerialPort& port)
     TakeQueued(dwSize);
     m_dwInFlight = dwSize;
     m_hPort = hPort;
-    m_dwStarted = ::GetTickCount();
-    m_dwWait = port.GetWriteWait(dwSize);
+    if (m_dwRest == 0) {
+        m_dwStarted = ::GetTickCount();
+        m_dwWait = port.GetWriteWait(dwSize);
+    }
+    m_dwRest = 0;
     DWORD dwWritten = 0;
     if (CommDriver().WriteFile(hPort, m_pBuffer, dwSize, &dwWritten, m_io.Begin())) {
-        Finish(dwWritten);
+        Finish(dwWritten, true);
         ApplyBreaks(port);
         return;
     }
@@ -127,15 +126,18 @@ void CWriteQueue::Start(CSerialPort& port)
         return;
     }
     // Refused (usbser.sys ends a timed-out write with 121 at once, too).
-    Finish(0);
+    Finish(0, false);
 }
 
 HANDLE CWriteQueue::GetEvent() const { return m_bPending ? m_io.GetEvent() : NULL; }
 
 DWORD CWriteQueue::GetTimeLeft() const
 {
-    if (!m_bPending)
-        return 0;
+    return m_bPending ? GetTimeLeftOf() : 0;
+}
+
+DWORD CWriteQueue::GetTimeLeftOf() const
+{
     if (m_dwWait == INFINITE)
         return INFINITE;
     DWORD dwSpent = ::GetTickCount() - m_dwStarted;
@@ -147,23 +149,36 @@ void CWriteQueue::Take()
     if (!m_bPending)
         return;
     DWORD dwWritten = 0;
-    if (CommDriver().GetOverlappedResult(m_hPort, m_io.Get(), &dwWritten, FALSE)
-        || ::GetLastError() != ERROR_IO_INCOMPLETE) {
-        Finish(dwWritten);
+    if (CommDriver().GetOverlappedResult(m_hPort, m_io.Get(), &dwWritten, FALSE)) {
+        Finish(dwWritten, true);
+        return;
+    }
+    if (::GetLastError() != ERROR_IO_INCOMPLETE) {
+        Finish(dwWritten, false);
         return;
     }
     if (GetTimeLeft() == 0) {
         m_io.Cancel(m_hPort, &dwWritten);
-        Finish(dwWritten);
+        Finish(dwWritten, false);
     }
 }
 
-void CWriteQueue::Finish(DWORD dwWritten)
+// bEnded: the write ended by itself, without an error.
+void CWriteQueue::Finish(DWORD dwWritten, bool bEnded)
 {
     m_bPending = false;
-    if (dwWritten < m_dwInFlight)
-        m_dwGivenUp += m_dwInFlight - dwWritten;
+    DWORD dwInFlight = m_dwInFlight;
     m_dwInFlight = 0;
+    if (dwWritten >= dwInFlight)
+        return;
+    // A write that wrote nothing by itself ran out of its time-out.
+    if (bEnded && dwWritten > 0 && GetTimeLeftOf() > 0) {
+        m_queued.insert(m_queued.begin(), m_pBuffer + dwWritten, m_pBuffer + dwInFlight);
+        m_dwRest = dwInFlight - dwWritten;
+        m_qwTaken -= m_dwRest;
+        return;
+    }
+    m_dwGivenUp += dwInFlight - dwWritten;
 }
 
 void CWriteQueue::Abort()
@@ -171,10 +186,11 @@ void CWriteQueue::Abort()
     if (m_bPending) {
         DWORD dwWritten = 0;
         m_io.Cancel(m_hPort, &dwWritten);
-        Finish(dwWritten);
+        Finish(dwWritten, false);
     }
     m_dwGivenUp += static_cast<DWORD>(m_queued.size());
     TakeQueued(static_cast<DWORD>(m_queued.size()));
+    m_dwRest = 0;
     // Never left in a break: the partner closes, or the program stops.
     m_breaks.clear();
     EndBreak();

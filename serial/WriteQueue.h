@@ -17,9 +17,10 @@ class CSerialPort;
 // bytes queued behind it, while that thread keeps reading and watching its
 // own port. One thread uses it; its wait includes GetEvent.
 //
-// What a write leaves unsent when it ends (its time-out ran out, the port
-// failed or closed) is given up, never sent again; so are the oldest queued
-// bytes once the queue holds more than its limit. Both are counted.
+// What a write leaves unsent when its time-out runs out, or the port fails
+// or closes, is given up, never sent again, and counted; a write the driver
+// ends early with time left goes on with the rest. The queue's limit is for
+// its user: past it, stop taking bytes in (they wait in the driver).
 class CWriteQueue {
 public:
     explicit CWriteQueue(size_t nLimit);
@@ -29,6 +30,8 @@ public:
     CWriteQueue& operator=(const CWriteQueue&) = delete;
 
     void Add(const BYTE* pData, DWORD dwSize);
+    // Bytes that may still be added within the limit.
+    size_t GetRoom() const { return m_queued.size() < m_nLimit ? m_nLimit - m_queued.size() : 0; }
     // The partner's line goes into a break (bOn) once every byte added
     // before has been written, and comes out of it before the bytes added
     // after AddBreak(false), at the earliest two character times later.
@@ -42,6 +45,8 @@ public:
     void Take();
     // Ms until the pending write is past its time; 0 when none is pending.
     DWORD GetTimeLeft() const;
+    // Ms the pending write has taken so far; 0 when none is pending.
+    DWORD GetTimeSpent() const { return m_bPending ? ::GetTickCount() - m_dwStarted : 0; }
     // Cancels the pending write and gives up what waits: the port is about
     // to close, or the program stops.
     void Abort();
@@ -50,7 +55,9 @@ public:
     DWORD GetGivenUp() const { return m_dwGivenUp; }
 
 private:
-    void Finish(DWORD dwWritten);
+    void Finish(DWORD dwWritten, bool bEnded);
+    // Of the write last started, pending or not.
+    DWORD GetTimeLeftOf() const;
     void ReleaseBuffer();
     void TakeQueued(DWORD dwCount);
     void ApplyBreaks(CSerialPort& port);
@@ -76,6 +83,9 @@ private:
     // The pending write's bytes: left to a driver that never lets go of it.
     BYTE* m_pBuffer;
     DWORD m_dwInFlight;
+    // The rest of a write the driver ended early, at the queue's front: it
+    // goes next, within the time of the write it belongs to.
+    DWORD m_dwRest;
     HANDLE m_hPort;
     DWORD m_dwStarted;
     DWORD m_dwWait;
