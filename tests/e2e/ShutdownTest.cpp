@@ -16,6 +16,9 @@ void ExpectNormalRect(HWND hMain)
 {
     ASSERT_FALSE(IsZoomed(hMain));
     RECT rc;
+    // A display's answer to an earlier maximise may still move the window after
+    // the restore; the restore's own answer follows it.
+    WaitUntil([&] { return GetWindowRect(hMain, &rc) && EqualRect(&rc, &NORMAL_RECT); }, 10000, 50);
     ASSERT_TRUE(GetWindowRect(hMain, &rc));
     EXPECT_EQ(NORMAL_RECT.left, rc.left);
     EXPECT_EQ(NORMAL_RECT.top, rc.top);
