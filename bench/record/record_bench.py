@@ -146,15 +146,16 @@ def common_prefix(a, b):
     return lo
 
 
-def bench_capture(args, fig):
+def paced_recording(args, fig, name, measure):
+    """Starts the program recording into NAME, runs the paced flow both ways and hands
+    measure(program, path, result, t_end) the rest."""
     devices = [relay_rig.PtyDevice(), relay_rig.PtyDevice()]
     program = program_rig.Program(args.build, args.program, args.ctl, devices)
     try:
         program.map_ports()
-        if not program.start(program_rig.ini_text(program_rig.FULL_DUMP), ["/record", "capture.pcapng"]):
-            fig.put("capture_started", 0, "bool", "%d")
+        if not program.start(program_rig.ini_text(program_rig.FULL_DUMP), ["/record", name]):
+            fig.put(name.split(".")[0] + "_started", 0, "bool", "%d")
             return
-        capture = os.path.join(program.workdir, "capture.pcapng")
         time.sleep(1.0)
         for dev in devices:
             dev.drain()
@@ -162,13 +163,7 @@ def bench_capture(args, fig):
         result, t_end = relay_bench.flow(devices, size, [0, 1],
                                          relay_bench.PACED_SECONDS + relay_bench.PACED_GRACE,
                                          rate=relay_bench.PACED_RATE)
-        received = [result[0][4], result[1][4]]
-        secs, ok = wait_for_capture(capture, received, t_end)
-        fig.put("capture_lag", secs, "s")
-        fig.flag("capture_lag_complete", ok)
-        program.quit()
-        fig.put("capture_bytes_missing", capture_bytes_missing(capture, received), "bytes", "%d")
-        fig.put("capture_file_size", os.path.getsize(capture) / 1e6, "MB", "%.1f")
+        measure(program, os.path.join(program.workdir, name), result, size, t_end)
     finally:
         program.quit()
         program.unmap_ports()
@@ -176,23 +171,22 @@ def bench_capture(args, fig):
             dev.close()
 
 
+def bench_capture(args, fig):
+    def measure(program, capture, result, size, t_end):
+        received = [result[0][4], result[1][4]]
+        secs, ok = wait_for_capture(capture, received, t_end)
+        fig.put("capture_lag", secs, "s")
+        fig.flag("capture_lag_complete", ok)
+        program.quit()
+        fig.put("capture_bytes_missing", capture_bytes_missing(capture, received), "bytes", "%d")
+        fig.put("capture_file_size", os.path.getsize(capture) / 1e6, "MB", "%.1f")
+    paced_recording(args, fig, "capture.pcapng", measure)
+
+
 def bench(args):
     fig = relay_bench.Figures("program")
-    devices = [relay_rig.PtyDevice(), relay_rig.PtyDevice()]
-    program = program_rig.Program(args.build, args.program, args.ctl, devices)
-    try:
-        program.map_ports()
-        if not program.start(program_rig.ini_text(program_rig.FULL_DUMP), ["/record", "record.txt"]):
-            fig.put("record_started", 0, "bool", "%d")
-            return
-        record = os.path.join(program.workdir, "record.txt")
-        time.sleep(1.0)
-        for dev in devices:
-            dev.drain()
-        size = int(relay_bench.PACED_RATE * relay_bench.PACED_SECONDS)
-        result, t_end = relay_bench.flow(devices, size, [0, 1],
-                                         relay_bench.PACED_SECONDS + relay_bench.PACED_GRACE,
-                                         rate=relay_bench.PACED_RATE)
+
+    def measure(program, record, result, size, t_end):
         relay_bench.put_flow(fig, "record_throughput_each_way", result, size)
         secs, ok = wait_for_file(record, relay_bench.tails_of(result), t_end)
         fig.put("record_lag", secs, "s")
@@ -204,11 +198,7 @@ def bench(args):
         received = [result[0][4], result[1][4]]
         fig.put("record_rows_missing", rows_missing(record, export, received), "rows", "%d")
         fig.put("record_file_size", os.path.getsize(record) / 1e6, "MB", "%.1f")
-    finally:
-        program.quit()
-        program.unmap_ports()
-        for dev in devices:
-            dev.close()
+    paced_recording(args, fig, "record.txt", measure)
 
 
 def main():
