@@ -329,8 +329,12 @@ build() {
         "$ROOT/tools/test.sh" --setup-only   # installs what is missing and configures
         cmake "$BUILD" >/dev/null
     fi
-    echo "tap.sh: building taplinar.exe in $BUILD (the first build takes a few minutes; log: $BUILD/tap-build.log)" >&2
-    if ! cmake --build "$BUILD" --target taplinar $([ $HEADLESS = 0 ] || echo tapctl) -j2 > "$BUILD/tap-build.log" 2>&1; then
+    local targets=(taplinar); [ $HEADLESS = 0 ] || targets+=(tapctl)
+    # make's dry run names what it would compile or link; nothing named, nothing said.
+    if cmake --build "$BUILD" --target "${targets[@]}" -- -n 2>/dev/null | grep -q -E 'Building|Linking|Generating'; then
+        echo "tap.sh: building taplinar.exe in $BUILD (the first build takes a few minutes; log: $BUILD/tap-build.log)" >&2
+    fi
+    if ! cmake --build "$BUILD" --target "${targets[@]}" -j2 > "$BUILD/tap-build.log" 2>&1; then
         grep -v -E '^\[ *[0-9]+%\]' "$BUILD/tap-build.log" | tail -n 40 >&2
         die "build failed (full log: $BUILD/tap-build.log)"
     fi
