@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 
 #include "serial/ThreadRunner.h"
@@ -17,6 +18,9 @@ const DWORD LINE_POLL_UNREADABLE = 10;
 // third of the polls.
 const DWORD LINE_POLL_QUIET = 3;
 const DWORD LINE_QUIET_AFTER = 1000;
+// A poller whose quiet lines are left to the driver's events reads them
+// once in this while anyway, should a wake-up go astray.
+const DWORD LINE_QUIET_SLEEP = 1000;
 
 // What one read of the lines found.
 enum ELineRead { LINES_UNREADABLE, LINES_SAME, LINES_CHANGED };
@@ -26,7 +30,9 @@ const DWORD LINE_POLLER_STOP_LIMIT = 1000;
 
 // Runs a port's line reading every few milliseconds on a thread of its own, where
 // the driver gives no line events (a pty under Wine, a CDC-ACM device without
-// CTS notification). The receive thread then sleeps on its read for long:
+// CTS notification) or late ones (Wine's: there, once the lines have been
+// quiet for LINE_QUIET_AFTER, the thread sleeps until Wake, which the
+// receive thread calls on the next event or change). The receive thread then sleeps on its read for long:
 // under Wine every wait is a round trip to its server, while a plain sleep
 // and a status read are not, and a change is mirrored without waking
 // another thread first. While it runs it holds the system timer at 1 ms:
@@ -51,6 +57,10 @@ public:
     void Start();
     void Stop();
     bool IsRunning() const { return m_pThread != nullptr; }
+    // Whether quiet lines are left to the driver's events (see above).
+    void SetQuietSleep(bool bOn);
+    // The lines are moving again: polled every LINE_POLL_PERIOD from now.
+    void Wake();
 
 private:
     class CPollThread;
@@ -58,4 +68,5 @@ private:
     std::function<ELineRead()> m_fnReadLines;
     CPollThread* m_pThread;
     bool m_bAsked;   // a refused thread is not asked for again at every wait
+    bool m_bQuietSleep;
 };

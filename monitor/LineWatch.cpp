@@ -16,8 +16,12 @@ const int LINE_EVENT_MISSES = 2;
 
 DWORD CLineWatch::GetWait(const ZEV::CCommWaiter& waiter)
 {
-    if (waiter.HasLineEvents())
+    bool bEvents = waiter.HasLineEvents();
+    if (bEvents && m_bPromptEvents)
         return LINE_EVENT_RECHECK;
+    // Late events (Wine's) still see a quiet port's first change; the
+    // poller follows the changes after it.
+    m_poller.SetQuietSleep(bEvents);
     m_poller.Start();
     if (m_poller.IsRunning())
         return LINE_EVENT_RECHECK;
@@ -27,7 +31,12 @@ DWORD CLineWatch::GetWait(const ZEV::CCommWaiter& waiter)
 void CLineWatch::Note(ZEV::CCommWaiter& waiter, bool bReadable, bool bChanged)
 {
     m_bReadable = bReadable;
-    if (!bReadable || !bChanged || !waiter.HasLineEvents())
+    if (!bReadable || !bChanged)
+        return;
+    m_poller.Wake();
+    // Late events are the same status read a little later: a read that is
+    // first is no miss.
+    if (!waiter.HasLineEvents() || !m_bPromptEvents)
         return;
     if (waiter.SawLineEvent()) {
         m_nMissed = 0;

@@ -46,8 +46,9 @@ public:
     virtual BOOL SetupComm(HANDLE /*hPort*/, DWORD /*dwInQueue*/, DWORD /*dwOutQueue*/) { return TRUE; }
     // Whether a pending WaitCommEvent for line changes ends as soon as a line
     // changes and costs nothing while it waits, as Windows' drivers do. Wine's
-    // re-checks the lines without pause and, on a busy machine, ends tens of
-    // milliseconds late; there the caller reads the lines itself.
+    // re-reads the lines every millisecond and ends a millisecond or more
+    // late, later on a busy machine; there the caller reads the lines itself
+    // while they change, and leaves quiet lines to the event.
     virtual bool HasPromptLineEvents() { return true; }
     // Whether ClearCommError reports which line error happened (CE_BREAK,
     // CE_FRAME, ...), a break coming with a 0x00 byte in the data. Wine's

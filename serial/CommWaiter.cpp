@@ -24,7 +24,7 @@ CCommWaiter::CCommWaiter(HANDLE hPort, HANDLE hStop, DWORD dwReadWait)
       m_dwReadWait(dwReadWait),
       m_dwArmed(0),
       m_dwHoldEnd(0),
-      m_dwMask(FAULT_EVENTS),
+      m_dwMask(FAULT_EVENTS | LINE_EVENTS),
       m_dwFaultEvents(0),
       m_dwLineErrors(0),
       m_bHold(false),
@@ -35,10 +35,9 @@ CCommWaiter::CCommWaiter(HANDLE hPort, HANDLE hStop, DWORD dwReadWait)
       m_bLineTaken(false)
 {
     // A driver without line events (a pseudo-terminal under Wine) refuses
-    // them, and Wine's own are late and busy; the caller then polls the
-    // lines instead. Breaks and errors have no other way in under Wine.
-    if (CommDriver().HasPromptLineEvents())
-        m_dwMask |= LINE_EVENTS;
+    // them; the wait then goes on for breaks and errors alone. Under Wine
+    // the one wait serves all four: Wine re-reads the lines and the break
+    // and error counts for it every millisecond, whatever it asks for.
     m_bEventWaits = m_line.IsReady() && CommDriver().SetCommMask(hPort, m_dwMask);
     m_bLineEvents = m_bEventWaits && (m_dwMask & LINE_EVENTS) != 0;
 }

@@ -61,6 +61,9 @@ BURST_PAUSE = 0.1
 # A line change that has not reached the other device by then counts as lost.
 FLIP_DEADLINE = 1.0
 FLIP_GAP = 0.005
+# Flips far enough apart that the lines count as quiet in between.
+QUIET_FLIPS = 8
+QUIET_GAP = 1.5
 PORT_DIALOG = "設定 - Taplinar"
 
 
@@ -606,7 +609,7 @@ class LinesOn:
             lines.close()
 
 
-def mirror_latencies(lines, flips):
+def mirror_latencies(lines, flips, gap=FLIP_GAP):
     """Each flip: one device turns its RTS over and the other device's CTS is
     watched until it follows; directions alternate. Answers ms per flip and the
     count of flips that never arrived."""
@@ -620,8 +623,26 @@ def mirror_latencies(lines, flips):
             values.append((time.monotonic() - t0) * 1000.0)
         else:
             lost += 1
-        time.sleep(FLIP_GAP)
+        time.sleep(gap)
     return values, lost
+
+
+class CpuHogs:
+    """Processes that spin on every CPU while the block runs."""
+
+    def __init__(self, count):
+        self.count = count
+        self.procs = []
+
+    def __enter__(self):
+        spin = "while True: pass"
+        self.procs = [subprocess.Popen([sys.executable, "-c", spin]) for _ in range(self.count)]
+        return self
+
+    def __exit__(self, *exc):
+        for proc in self.procs:
+            proc.kill()
+            proc.wait()
 
 
 def bench_mirror(args):
@@ -638,6 +659,22 @@ def bench_mirror(args):
                 fig.put("mirror_latency_p99", percentile(values, 99), "ms")
             if lost:
                 fig.put("mirror_lost", lost, "flips", "%d")
+            # The same with every CPU kept busy by another process: the line
+            # paths must not depend on a thread that a busy machine starves.
+            with CpuHogs(os.cpu_count() or 1):
+                values, lost = mirror_latencies(lines, args.flips // 2)
+            if values:
+                fig.put("mirror_latency_loaded_median", statistics.median(values), "ms")
+                fig.put("mirror_latency_loaded_p99", percentile(values, 99), "ms")
+            if lost:
+                fig.put("mirror_lost_loaded", lost, "flips", "%d")
+            # A handshake's first change after the lines were quiet a while.
+            values, lost = mirror_latencies(lines, QUIET_FLIPS, QUIET_GAP)
+            if values:
+                fig.put("mirror_latency_quiet_median", statistics.median(values), "ms")
+                fig.put("mirror_latency_quiet_max", max(values), "ms")
+            if lost:
+                fig.put("mirror_lost_quiet", lost, "flips", "%d")
             pair.stop()
     finally:
         pair.close()

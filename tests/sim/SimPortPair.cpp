@@ -716,6 +716,8 @@ BOOL CSimPortPair::WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverla
         if (!op.bDone && op.kind == OP_WAIT_EVENT && op.nPort == IndexOf(*pPort))
             return error.Set(ERROR_INVALID_PARAMETER);
     }
+    if (pPort->bFaults[SIM_WINE])
+        pPort->dwEventsSeen = 0;
     TPendingOp op = {};
     op.kind = OP_WAIT_EVENT;
     op.pOverlapped = pPort->bOverlapped ? pOverlapped : nullptr;
@@ -735,6 +737,12 @@ BOOL CSimPortPair::GetCommModemStatus(HANDLE hPort, DWORD* pStatus)
         return error.Set(ERROR_GEN_FAILURE);
     *pStatus = (pPort->bDeviceRts ? MS_CTS_ON : 0) | (pPort->bDeviceDtr ? MS_DSR_ON : 0);
     return TRUE;
+}
+
+bool CSimPortPair::HasPromptLineEvents()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_ports[0].bFaults[SIM_WINE] && !m_ports[1].bFaults[SIM_WINE];
 }
 
 BOOL CSimPortPair::EscapeCommFunction(HANDLE hPort, DWORD dwFunc)

@@ -75,6 +75,8 @@
 //   ClearCommError. SIM_USBSER: no CTS events, RTS reaches the device only with
 //   DTR or SetCommState, 121 on a write time-out; SIM_CH340: MAXDWORD/MAXDWORD/c
 //   reads end at once; SIM_FTDI: half of a timed-out write goes and is counted;
+//   SIM_WINE: line events are not prompt and a wait sees only what happens
+//   after it is armed;
 //   SIM_REUSE_HANDLES: a reopened port gets the value closed last.
 class CSimPortPair : public ZEV::ICommDriver {
 public:
@@ -113,6 +115,7 @@ public:
         SIM_USBSER,            // driver personalities (see above)
         SIM_CH340,
         SIM_FTDI,
+        SIM_WINE,
         SIM_REUSE_HANDLES,
         SIM_FAULT_COUNT
     };
@@ -198,6 +201,7 @@ public:
     BOOL SetCommMask(HANDLE hPort, DWORD dwMask) override;
     BOOL WaitCommEvent(HANDLE hPort, DWORD* pMask, OVERLAPPED* pOverlapped = nullptr) override;
     BOOL GetCommModemStatus(HANDLE hPort, DWORD* pStatus) override;
+    bool HasPromptLineEvents() override;
     BOOL EscapeCommFunction(HANDLE hPort, DWORD dwFunc) override;
     BOOL SetCommBreak(HANDLE hPort) override;
     BOOL ClearCommBreak(HANDLE hPort) override;
