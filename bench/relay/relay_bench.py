@@ -627,22 +627,26 @@ def mirror_latencies(lines, flips, gap=FLIP_GAP):
     return values, lost
 
 
-class CpuHogs:
+@contextlib.contextmanager
+def cpu_hogs(count):
     """Processes that spin on every CPU while the block runs."""
-
-    def __init__(self, count):
-        self.count = count
-        self.procs = []
-
-    def __enter__(self):
-        spin = "while True: pass"
-        self.procs = [subprocess.Popen([sys.executable, "-c", spin]) for _ in range(self.count)]
-        return self
-
-    def __exit__(self, *exc):
-        for proc in self.procs:
+    procs = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(count)]
+    try:
+        yield
+    finally:
+        for proc in procs:
             proc.kill()
             proc.wait()
+
+
+def put_mirror(fig, suffix, result, worst="p99"):
+    values, lost = result
+    if values:
+        fig.put("mirror_latency%s_median" % suffix, statistics.median(values), "ms")
+        top = max(values) if worst == "max" else percentile(values, 99)
+        fig.put("mirror_latency%s_%s" % (suffix, worst), top, "ms")
+    if lost:
+        fig.put("mirror_lost" + suffix, lost, "flips", "%d")
 
 
 def bench_mirror(args):
@@ -653,28 +657,13 @@ def bench_mirror(args):
         with LinesOn(args.build, pair.devices) as lines:
             pair.start()
             time.sleep(1.0)
-            values, lost = mirror_latencies(lines, args.flips)
-            if values:
-                fig.put("mirror_latency_median", statistics.median(values), "ms")
-                fig.put("mirror_latency_p99", percentile(values, 99), "ms")
-            if lost:
-                fig.put("mirror_lost", lost, "flips", "%d")
+            put_mirror(fig, "", mirror_latencies(lines, args.flips))
             # The same with every CPU kept busy by another process: the line
             # paths must not depend on a thread that a busy machine starves.
-            with CpuHogs(os.cpu_count() or 1):
-                values, lost = mirror_latencies(lines, args.flips // 2)
-            if values:
-                fig.put("mirror_latency_loaded_median", statistics.median(values), "ms")
-                fig.put("mirror_latency_loaded_p99", percentile(values, 99), "ms")
-            if lost:
-                fig.put("mirror_lost_loaded", lost, "flips", "%d")
+            with cpu_hogs(os.cpu_count() or 1):
+                put_mirror(fig, "_loaded", mirror_latencies(lines, args.flips // 2))
             # A handshake's first change after the lines were quiet a while.
-            values, lost = mirror_latencies(lines, QUIET_FLIPS, QUIET_GAP)
-            if values:
-                fig.put("mirror_latency_quiet_median", statistics.median(values), "ms")
-                fig.put("mirror_latency_quiet_max", max(values), "ms")
-            if lost:
-                fig.put("mirror_lost_quiet", lost, "flips", "%d")
+            put_mirror(fig, "_quiet", mirror_latencies(lines, QUIET_FLIPS, QUIET_GAP), "max")
             pair.stop()
     finally:
         pair.close()
