@@ -503,6 +503,8 @@ void CMainDlg::RestateCapture()
     const DWORD dwGaps[2] = {CCaptureStream::GetFrameGap(m_port1.GetPortSetting()),
                              CCaptureStream::GetFrameGap(m_port2.GetPortSetting())};
     m_pCapture->SetFrameGaps(dwGaps);
+    const std::string strPorts[2] = {GetShortPortName(m_port1), GetShortPortName(m_port2)};
+    m_pCapture->RestatePorts(strPorts);
     const bool bCts[2] = {m_port1.GetLastCts() == 1, m_port2.GetLastCts() == 1};
     const bool bDsr[2] = {m_port1.GetLastDsr() == 1, m_port2.GetLastDsr() == 1};
     m_pCapture->RestateLines(bCts, bDsr);

@@ -72,6 +72,11 @@ void CCaptureRecorder::RestateLines(const bool bCts[2], const bool bDsr[2])
     });
 }
 
+void CCaptureRecorder::RestatePorts(const std::string strPorts[2])
+{
+    AppendWith([&](std::string& strOut) { m_stream.RenamePorts(strOut, strPorts); });
+}
+
 void CCaptureRecorder::OnLineData(int nIndex, DWORD dwSize, const BYTE* pData)
 {
     if (!IsValidPort(nIndex) || pData == nullptr || dwSize == 0)

@@ -27,6 +27,9 @@ public:
     // The input lines, as the recording starts or as the ports were opened
     // anew; a change is recorded like any other.
     void RestateLines(const bool bCts[2], const bool bDsr[2]);
+    // The ports' names as they were opened anew; other names start new
+    // interfaces (see CCaptureStream::RenamePorts).
+    void RestatePorts(const std::string strPorts[2]);
 
     void OnLineData(int nIndex, DWORD dwSize, const BYTE* pData) override;
     void OnCtsChanged(int nIndex, bool bState) override;

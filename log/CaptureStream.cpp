@@ -107,7 +107,7 @@ BYTE GetEventType(ELineEvent eEvent)
 
 CCaptureStream::CCaptureStream()
     : m_dwGap{GAP_FIXED_MICROS, GAP_FIXED_MICROS}, m_qwTime{0, 0}, m_bStamped{false, false}, m_bCts{false, false},
-      m_bDsr{false, false}, m_nBlockPort(-1), m_qwBlockFirst(0), m_qwBlockLast(0), m_nBlockLines(0), m_dwBlockTick(0)
+      m_bDsr{false, false}, m_dwInterfaceBase(0), m_nBlockPort(-1), m_qwBlockFirst(0), m_qwBlockLast(0), m_nBlockLines(0), m_dwBlockTick(0)
 {
     m_block.reserve(MAX_PACKET_BYTES);
 }
@@ -133,8 +133,15 @@ void CCaptureStream::OpenSection(std::string& strOut, const std::string& strAppl
     AppendTextOption(strBody, OPT_SHB_USERAPPL, strApplication);
     AppendEndOption(strBody);
     AppendBlock(strOut, BLOCK_SECTION_HEADER, strBody);
+    m_dwInterfaceBase = 0;
+    AppendInterfaces(strOut, strPorts);
+}
+
+void CCaptureStream::AppendInterfaces(std::string& strOut, const std::string strPorts[2])
+{
     for (int i = 0; i < 2; ++i) {
-        strBody.clear();
+        m_strPorts[i] = strPorts[i];
+        std::string strBody;
         AppendLe16(strBody, LINKTYPE_RTAC_SERIAL);
         AppendLe16(strBody, 0);
         AppendLe32(strBody, 0);   // no snapshot limit
@@ -144,6 +151,17 @@ void CCaptureStream::OpenSection(std::string& strOut, const std::string& strAppl
         AppendEndOption(strBody);
         AppendBlock(strOut, BLOCK_INTERFACE, strBody);
     }
+}
+
+void CCaptureStream::RenamePorts(std::string& strOut, const std::string strPorts[2])
+{
+    if (strPorts[0] == m_strPorts[0] && strPorts[1] == m_strPorts[1])
+        return;
+    // What the old ports received ends on their interfaces; from here on the
+    // new ones carry each port's packets under its new name.
+    EndInterfaces(strOut);
+    m_dwInterfaceBase += 2;
+    AppendInterfaces(strOut, strPorts);
 }
 
 void CCaptureStream::SetTime(int nIndex, ULONGLONG qwMicros)
@@ -277,30 +295,33 @@ void CCaptureStream::AddLost(std::string& strOut, int nIndex, DWORD dwBytes, DWO
               reinterpret_cast<const BYTE*>(strCounts.data()), strCounts.size());
 }
 
-void CCaptureStream::Close(std::string& strOut)
+void CCaptureStream::Close(std::string& strOut) { EndInterfaces(strOut); }
+
+void CCaptureStream::EndInterfaces(std::string& strOut)
 {
     EndBlock(strOut);
     Release(strOut, true);
     const ULONGLONG qwNow = ZEV::GetUtcMicros();
     for (int i = 0; i < 2; ++i)
-        AppendPacket(strOut, i, EVENT_END, GetLineByte(i), qwNow, nullptr, 0);
+        AppendPacket(strOut, m_dwInterfaceBase + i, EVENT_END, GetLineByte(i), qwNow, nullptr, 0);
 }
 
 void CCaptureStream::AddPacket(std::string& strOut, int nSource, int nIndex, BYTE nType, BYTE nLines,
                                ULONGLONG qwMicros, const BYTE* pData, size_t nSize)
 {
     m_waiting[nSource].push_back(TWaiting{qwMicros, std::string()});
-    AppendPacket(m_waiting[nSource].back().strBlock, nIndex, nType, nLines, qwMicros, pData, nSize);
+    AppendPacket(m_waiting[nSource].back().strBlock, m_dwInterfaceBase + nIndex, nType, nLines, qwMicros, pData,
+                 nSize);
     Release(strOut, false);
 }
 
-void CCaptureStream::AppendPacket(std::string& strOut, int nIndex, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
-                                  const BYTE* pData, size_t nSize)
+void CCaptureStream::AppendPacket(std::string& strOut, DWORD dwInterface, BYTE nType, BYTE nLines,
+                                  ULONGLONG qwMicros, const BYTE* pData, size_t nSize)
 {
     const DWORD dwCaptured = static_cast<DWORD>(PAYLOAD_HEADER_BYTES + nSize);
     std::string strBody;
     strBody.reserve(dwCaptured + 40);
-    AppendLe32(strBody, static_cast<DWORD>(nIndex));
+    AppendLe32(strBody, dwInterface);
     AppendLe32(strBody, static_cast<DWORD>(qwMicros >> 32));
     AppendLe32(strBody, static_cast<DWORD>(qwMicros & 0xFFFFFFFF));
     AppendLe32(strBody, dwCaptured);

@@ -52,6 +52,9 @@ public:
     // Section header naming the application, then the two interfaces named
     // after their COM ports ("COM1", described "port1").
     void OpenSection(std::string& strOut, const std::string& strApplication, const std::string strPorts[2]);
+    // Ports opened anew under other names: an end packet on each interface,
+    // then two new interfaces with the new names for what comes after.
+    void RenamePorts(std::string& strOut, const std::string strPorts[2]);
     void SetFrameGap(int nIndex, DWORD dwMicros) { m_dwGap[nIndex] = dwMicros; }
     // The receive time of what the port reports next; without one, calls are
     // stamped when they come.
@@ -77,8 +80,11 @@ private:
     // A packet on interface nIndex from the calls of port nSource.
     void AddPacket(std::string& strOut, int nSource, int nIndex, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
                    const BYTE* pData = nullptr, size_t nSize = 0);
-    static void AppendPacket(std::string& strOut, int nIndex, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
+    static void AppendPacket(std::string& strOut, DWORD dwInterface, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
                              const BYTE* pData, size_t nSize);
+    void AppendInterfaces(std::string& strOut, const std::string strPorts[2]);
+    // As Close, for the current interfaces.
+    void EndInterfaces(std::string& strOut);
     // Gives out waiting packets in time order; all of them when bAll.
     void Release(std::string& strOut, bool bAll);
     // The earliest time a packet of this port not made yet can have.
@@ -96,6 +102,8 @@ private:
     bool m_bStamped[2];     // the port has given receive times
     bool m_bCts[2];
     bool m_bDsr[2];
+    std::string m_strPorts[2];   // names of the current interfaces
+    DWORD m_dwInterfaceBase;     // id of port1's current interface
     // The pending block: port (-1 none), its first and last byte's stamps,
     // the line byte at its first byte, and the tick its last byte came.
     int m_nBlockPort;

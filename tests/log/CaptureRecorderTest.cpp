@@ -19,12 +19,13 @@ const std::string CAPTURE_WINDOWS = "Z:\\tmp\\" + CAPTURE_NAME;
 const ULONGLONG T0 = 1700000000000000ULL;   // 2023-11-14 22:13:20 UTC
 
 // "interface,type,length,seconds,cts,rts,bytes" for every packet.
-std::vector<std::string> ReadWithTshark()
+std::vector<std::string> ReadWithTshark(
+    const std::string& strFields = "interface_id -e rtacser.eventtype -e frame.len -e frame.time_epoch"
+                                   " -e rtacser.cts -e rtacser.rts -e data.data")
 {
-    std::string strCommand = "/bin/sh -c \"tshark -r " + CAPTURE_UNIX +
-                             " -T fields -E separator=, -e frame.interface_id -e rtacser.eventtype -e frame.len"
-                             " -e frame.time_epoch -e rtacser.cts -e rtacser.rts -e data.data > " + CAPTURE_UNIX +
-                             ".tmp 2>/dev/null; mv " + CAPTURE_UNIX + ".tmp " + CAPTURE_UNIX + ".txt\"";
+    std::string strCommand = "/bin/sh -c \"tshark -r " + CAPTURE_UNIX + " -T fields -E separator=, -e frame." +
+                             strFields + " > " + CAPTURE_UNIX + ".tmp 2>/dev/null; mv " + CAPTURE_UNIX + ".tmp " +
+                             CAPTURE_UNIX + ".txt\"";
     const std::string strRows = CAPTURE_WINDOWS + ".txt";
     ::DeleteFileA(strRows.c_str());
     STARTUPINFOA si = {sizeof si};
@@ -103,4 +104,21 @@ TEST(CaptureRecorderTest, BlocksEndWhereTheLineOrTheOtherPortSaysAndEveryEventIs
     }
     EXPECT_EQ(rows[7].size(), expected[7].size() + 2 * CCaptureStream::MAX_PACKET_BYTES);
     EXPECT_EQ(std::string::npos, rows[7].find_first_not_of("4c", expected[7].size()));
+}
+
+TEST(CaptureRecorderTest, PortsOpenedAnewUnderOtherNamesGoOnOnNewInterfaces)
+{
+    const std::string strPorts[2] = {"COM7", "COM8"};
+    const std::string strNewPorts[2] = {"COM9", "COM8"};
+    {
+        CCaptureRecorder recorder(NULL, 0, 0, "Taplinar test", strPorts);
+        ASSERT_TRUE(recorder.Start(CAPTURE_WINDOWS.c_str(), false));
+        recorder.RestatePorts(strPorts);
+        recorder.OnLineData(0, 1, reinterpret_cast<const BYTE*>("a"));
+        recorder.RestatePorts(strNewPorts);
+        recorder.OnLineData(0, 1, reinterpret_cast<const BYTE*>("b"));
+    }
+    const std::vector<std::string> expected = {"0,COM7,0x01,61", "0,COM7,0x06,", "1,COM8,0x06,",
+                                               "2,COM9,0x01,62", "2,COM9,0x06,", "3,COM8,0x06,"};
+    EXPECT_EQ(expected, ReadWithTshark("interface_id -e frame.interface_name -e rtacser.eventtype -e data.data"));
 }
