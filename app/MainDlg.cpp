@@ -109,10 +109,8 @@ bool IsCapturePath(const std::wstring& strPath)
 // "Taplinar 0.19.1028.0": the product and the version of this executable.
 std::string MakeApplicationName()
 {
-    char szPath[MAX_PATH] = {};
-    ::GetModuleFileNameA(NULL, szPath, MAX_PATH);
     ZEV::CVersionInfo info;
-    if (!info.Load(szPath) || info.GetFixedInfo() == nullptr)
+    if (!info.Load(ZEV::GetModulePathA().c_str()) || info.GetFixedInfo() == nullptr)
         return "Taplinar";
     const VS_FIXEDFILEINFO* pFixed = info.GetFixedInfo();
     return ZEV::Format("%s %u.%u.%u.%u", info.GetString("ProductName").c_str(), HIWORD(pFixed->dwFileVersionMS),

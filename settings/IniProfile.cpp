@@ -15,6 +15,19 @@ namespace {
 const char ABSENT_MARK_1[] = "*1";
 const char ABSENT_MARK_2[] = "*2";
 
+// The system's code page, as the A functions convert; pbLost tells whether a
+// character had no form in it.
+std::string ToAnsi(const std::wstring& strText, BOOL* pbLost)
+{
+    *pbLost = FALSE;
+    const int nChars = static_cast<int>(strText.size());
+    int nBytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, strText.data(), nChars, nullptr, 0, nullptr,
+                                     nullptr);
+    std::string strAnsi(nBytes, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, strText.data(), nChars, &strAnsi[0], nBytes, nullptr, pbLost);
+    return strAnsi;
+}
+
 bool IsSameText(const char* pszA, int nA, const char* pszB, int nB, DWORD dwFlags)
 {
     return CompareStringA(LOCALE_USER_DEFAULT, dwFlags, pszA, nA, pszB, nB) == CSTR_EQUAL;
@@ -227,17 +240,36 @@ std::string MakeIniPath(const std::string& strExePath)
 
 std::string GetDefaultIniPath()
 {
-    std::vector<char> buffer(MAX_PATH);
+    std::string strExe = GetModulePathA();
+    return strExe.empty() ? ".ini" : MakeIniPath(strExe);
+}
+
+std::string ToAnsiPath(const std::wstring& strPath)
+{
+    BOOL bLost = FALSE;
+    std::string strAnsi = ToAnsi(strPath, &bLost);
+    if (!bLost)
+        return strAnsi;
+    // Short names are ASCII; a volume that keeps none answers the long path.
+    std::wstring strShort(strPath.size() + 1, L'\0');
+    DWORD nLength = GetShortPathNameW(strPath.c_str(), &strShort[0], static_cast<DWORD>(strShort.size()));
+    if (nLength == 0 || nLength >= strShort.size())
+        return strAnsi;
+    strShort.resize(nLength);
+    return ToAnsi(strShort, &bLost);
+}
+
+std::string GetModulePathA()
+{
+    std::wstring strPath(MAX_PATH, L'\0');
     for (;;) {
-        DWORD nLength = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (nLength == 0)
-            return ".ini";
-        if (nLength < buffer.size())
-            return MakeIniPath(std::string(buffer.data(), nLength));
+        DWORD nLength = GetModuleFileNameW(nullptr, &strPath[0], static_cast<DWORD>(strPath.size()));
         // A cut path would name somebody else's file; ask again with room.
-        if (buffer.size() >= 32768)
-            return MakeIniPath(std::string(buffer.data(), nLength));
-        buffer.resize(buffer.size() * 2);
+        if (nLength < strPath.size() || strPath.size() >= 32768) {
+            strPath.resize(nLength);
+            return ToAnsiPath(strPath);
+        }
+        strPath.resize(strPath.size() * 2);
     }
 }
 

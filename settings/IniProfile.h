@@ -42,6 +42,13 @@ private:
 
 // The executable's path with its extension replaced by ".ini".
 std::string GetDefaultIniPath();
+// A path as the A functions take it. A name with characters the system's
+// code page lacks (a Japanese folder on an English Windows) would read as
+// '?' there: the short name, which is ASCII, stands in for it where the
+// volume keeps short names, so settings still go beside the executable.
+std::string ToAnsiPath(const std::wstring& strPath);
+// The executable's path, as ToAnsiPath gives it.
+std::string GetModulePathA();
 // The INI path that belongs to an executable path: the extension of the file
 // name is replaced by ".ini", or ".ini" is appended when it has none.
 std::string MakeIniPath(const std::string& strExePath);

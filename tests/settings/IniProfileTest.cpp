@@ -128,6 +128,26 @@ TEST(IniPathTest, ExtensionOfTheExecutableIsReplaced)
     EXPECT_EQ("", CIniProfile("").GetFile());
 }
 
+// A folder whose name the system's code page cannot hold (Hangul under code page 932,
+// as Japanese under 1252): the settings still go into it.
+TEST(IniPathTest, AFolderNameOutsideTheCodePageStillHoldsTheSettings)
+{
+    wchar_t szTemp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, szTemp);
+    const std::wstring strDir = std::wstring(szTemp) + L"taplinar-\uD55C" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring strExe = strDir + L"\\tap.exe";
+    ASSERT_TRUE(CreateDirectoryW(strDir.c_str(), nullptr));
+    HANDLE hExe = CreateFileW(strExe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    CloseHandle(hExe);
+    const std::string strIni = MakeIniPath(ToAnsiPath(strExe));
+    EXPECT_EQ(std::string::npos, strIni.find('?')) << strIni;
+    EXPECT_TRUE(CIniProfile(strIni).WriteValue("s", "k", CProfileValue(std::string("v"))));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((strDir + L"\\tap.ini").c_str())) << strIni;
+    DeleteFileW((strDir + L"\\tap.ini").c_str());
+    DeleteFileW(strExe.c_str());
+    RemoveDirectoryW(strDir.c_str());
+}
+
 TEST(ProfileSectionTest, SectionWithoutStoreIsRefused)
 {
     EXPECT_THROW(CProfileSection(nullptr, "s"), CNullPointerException);
