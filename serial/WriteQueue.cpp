@@ -15,9 +15,9 @@ const DWORD WRITE_PIECE = 4096;
 } // namespace
 
 CWriteQueue::CWriteQueue(size_t nLimit)
-    : m_nLimit(nLimit), m_pBuffer(nullptr), m_dwInFlight(0), m_dwRest(0), m_hPort(INVALID_HANDLE_VALUE), m_dwStarted(0),
-      m_dwWait(0), m_bPending(false), m_dwGivenUp(0), m_qwAdded(0), m_qwTaken(0), m_pBreakPort(nullptr),
-      m_dwBreakStart(0)
+    : m_nLimit(nLimit), m_qwAdded(0), m_qwTaken(0), m_pBreakPort(nullptr), m_dwBreakStart(0), m_pBuffer(nullptr),
+      m_dwInFlight(0), m_dwRest(0), m_hPort(INVALID_HANDLE_VALUE), m_dwStarted(0), m_dwWait(0), m_bPending(false),
+      m_dwGivenUp(0)
 {
 }
 
