@@ -33,6 +33,9 @@ public:
     CTrafficLog& GetLog() { return m_log; }
     bool IsMonitoring() const { return m_bMonitor; }
     bool IsRecording() const { return m_pRecorder != nullptr; }
+    // A port's receive thread is still in a driver call it was abandoned in:
+    // the relays must outlive it, up to the process's end.
+    bool HoldsAbandonedThread() const { return m_port1.IsUnusable() || m_port2.IsUnusable(); }
     // Once the ports are open at start-up, the log is recorded into this file
     // (appended to when it exists).
     void RecordFromStart(const std::wstring& strPath) { m_strStartRecording = strPath; }

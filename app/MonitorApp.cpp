@@ -67,5 +67,10 @@ BOOL CMonitorApp::InitInstance()
     m_pMainWnd = pDlg.get();
     pDlg->DoModal();
     m_pMainWnd = NULL;
+    // Its files are complete and its ports closed (or given up): the rest
+    // goes with the process.
+    if (pDlg->HoldsAbandonedThread()) {
+        pDlg.release();
+    }
     return FALSE;
 }
