@@ -250,10 +250,14 @@ std::string ToAnsiPath(const std::wstring& strPath)
     std::string strAnsi = ToAnsi(strPath, &bLost);
     if (!bLost)
         return strAnsi;
-    // Short names are ASCII; a volume that keeps none answers the long path.
-    std::wstring strShort(strPath.size() + 1, L'\0');
-    DWORD nLength = GetShortPathNameW(strPath.c_str(), &strShort[0], static_cast<DWORD>(strShort.size()));
-    if (nLength == 0 || nLength >= strShort.size())
+    // Short names are ASCII (and may be longer than the long ones); a volume
+    // that keeps none answers the long path.
+    DWORD nNeeded = GetShortPathNameW(strPath.c_str(), nullptr, 0);
+    if (nNeeded == 0)
+        return strAnsi;
+    std::wstring strShort(nNeeded, L'\0');
+    DWORD nLength = GetShortPathNameW(strPath.c_str(), &strShort[0], nNeeded);
+    if (nLength == 0 || nLength >= nNeeded)
         return strAnsi;
     strShort.resize(nLength);
     return ToAnsi(strShort, &bLost);

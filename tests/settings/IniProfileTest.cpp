@@ -134,9 +134,11 @@ TEST(IniPathTest, AFolderNameOutsideTheCodePageStillHoldsTheSettings)
 {
     wchar_t szTemp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, szTemp);
-    const std::wstring strDir = std::wstring(szTemp) + L"taplinar-\uD55C" + std::to_wstring(GetCurrentProcessId());
+    // A one-letter name: its short name is longer.
+    const std::wstring strParent = std::wstring(szTemp) + L"taplinar-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring strDir = strParent + L"\\\uD55C";
     const std::wstring strExe = strDir + L"\\tap.exe";
-    ASSERT_TRUE(CreateDirectoryW(strDir.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(strParent.c_str(), nullptr) && CreateDirectoryW(strDir.c_str(), nullptr));
     HANDLE hExe = CreateFileW(strExe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     CloseHandle(hExe);
     const std::string strIni = MakeIniPath(ToAnsiPath(strExe));
@@ -146,6 +148,7 @@ TEST(IniPathTest, AFolderNameOutsideTheCodePageStillHoldsTheSettings)
     DeleteFileW((strDir + L"\\tap.ini").c_str());
     DeleteFileW(strExe.c_str());
     RemoveDirectoryW(strDir.c_str());
+    RemoveDirectoryW(strParent.c_str());
 }
 
 TEST(ProfileSectionTest, SectionWithoutStoreIsRefused)
