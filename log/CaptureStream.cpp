@@ -159,7 +159,7 @@ void CCaptureStream::RenamePorts(std::string& strOut, const std::string strPorts
         return;
     // What the old ports received ends on their interfaces; from here on the
     // new ones carry each port's packets under its new name.
-    EndInterfaces(strOut);
+    Close(strOut);
     m_dwInterfaceBase += 2;
     AppendInterfaces(strOut, strPorts);
 }
@@ -295,9 +295,7 @@ void CCaptureStream::AddLost(std::string& strOut, int nIndex, DWORD dwBytes, DWO
               reinterpret_cast<const BYTE*>(strCounts.data()), strCounts.size());
 }
 
-void CCaptureStream::Close(std::string& strOut) { EndInterfaces(strOut); }
-
-void CCaptureStream::EndInterfaces(std::string& strOut)
+void CCaptureStream::Close(std::string& strOut)
 {
     EndBlock(strOut);
     Release(strOut, true);

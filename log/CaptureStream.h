@@ -70,7 +70,7 @@ public:
     // Ends the pending block when no byte of it came for dwQuietMs (tick
     // clock) and gives out the packets that waited long enough.
     void WriteDue(std::string& strOut, DWORD dwQuietMs);
-    // Every packet, then an end packet on each interface, timed now.
+    // Every packet, then an end packet on each current interface, timed now.
     void Close(std::string& strOut);
 
 private:
@@ -83,8 +83,6 @@ private:
     static void AppendPacket(std::string& strOut, DWORD dwInterface, BYTE nType, BYTE nLines, ULONGLONG qwMicros,
                              const BYTE* pData, size_t nSize);
     void AppendInterfaces(std::string& strOut, const std::string strPorts[2]);
-    // As Close, for the current interfaces.
-    void EndInterfaces(std::string& strOut);
     // Gives out waiting packets in time order; all of them when bAll.
     void Release(std::string& strOut, bool bAll);
     // The earliest time a packet of this port not made yet can have.

@@ -80,18 +80,20 @@ private:
 };
 
 CLinePoller::CLinePoller(std::function<ELineRead()> fnReadLines)
-    : m_fnReadLines(std::move(fnReadLines)), m_pThread(nullptr), m_bAsked(false), m_bQuietSleep(false)
+    : m_fnReadLines(std::move(fnReadLines)), m_pThread(nullptr), m_bAsked(false)
 {
 }
 
 CLinePoller::~CLinePoller() { Stop(); }
 
-void CLinePoller::Start()
+void CLinePoller::Start(bool bQuietSleep)
 {
+    if (m_pThread != nullptr)
+        m_pThread->SetQuietSleep(bQuietSleep);
     if (m_bAsked)
         return;
     m_bAsked = true;
-    CPollThread* pThread = new CPollThread(m_fnReadLines, m_bQuietSleep);
+    CPollThread* pThread = new CPollThread(m_fnReadLines, bQuietSleep);
     if (pThread->Start()) {
         m_pThread = pThread;
         return;
@@ -107,13 +109,6 @@ void CLinePoller::Stop()
     // An abandoned thread keeps its runner for good.
     if (pThread != nullptr && pThread->Stop())
         delete pThread;
-}
-
-void CLinePoller::SetQuietSleep(bool bOn)
-{
-    m_bQuietSleep = bOn;
-    if (m_pThread != nullptr)
-        m_pThread->SetQuietSleep(bOn);
 }
 
 void CLinePoller::Wake()

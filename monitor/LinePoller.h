@@ -53,12 +53,11 @@ public:
     CLinePoller& operator=(const CLinePoller&) = delete;
 
     // Only the first call starts the thread (the receive thread asks before
-    // every wait); IsRunning tells whether a thread could be had.
-    void Start();
+    // every wait); IsRunning tells whether a thread could be had. Every call
+    // says whether quiet lines are left to the driver's events (see above).
+    void Start(bool bQuietSleep = false);
     void Stop();
     bool IsRunning() const { return m_pThread != nullptr; }
-    // Whether quiet lines are left to the driver's events (see above).
-    void SetQuietSleep(bool bOn);
     // The lines are moving again: polled every LINE_POLL_PERIOD from now.
     void Wake();
 
@@ -68,5 +67,4 @@ private:
     std::function<ELineRead()> m_fnReadLines;
     CPollThread* m_pThread;
     bool m_bAsked;   // a refused thread is not asked for again at every wait
-    bool m_bQuietSleep;
 };

@@ -21,8 +21,7 @@ DWORD CLineWatch::GetWait(const ZEV::CCommWaiter& waiter)
         return LINE_EVENT_RECHECK;
     // Late events (Wine's) still see a quiet port's first change; the
     // poller follows the changes after it.
-    m_poller.SetQuietSleep(bEvents);
-    m_poller.Start();
+    m_poller.Start(bEvents);
     if (m_poller.IsRunning())
         return LINE_EVENT_RECHECK;
     return m_bReadable ? LINE_POLL_PERIOD : LINE_POLL_UNREADABLE;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "settings/SectionPath.h"
+#include "support/WideText.h"
 
 namespace ZEV {
 
@@ -14,19 +15,6 @@ namespace {
 // so a key is read with two defaults that cannot both come back from a file.
 const char ABSENT_MARK_1[] = "*1";
 const char ABSENT_MARK_2[] = "*2";
-
-// The system's code page, as the A functions convert; pbLost tells whether a
-// character had no form in it.
-std::string ToAnsi(const std::wstring& strText, BOOL* pbLost)
-{
-    *pbLost = FALSE;
-    const int nChars = static_cast<int>(strText.size());
-    int nBytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, strText.data(), nChars, nullptr, 0, nullptr,
-                                     nullptr);
-    std::string strAnsi(nBytes, '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, strText.data(), nChars, &strAnsi[0], nBytes, nullptr, pbLost);
-    return strAnsi;
-}
 
 bool IsSameText(const char* pszA, int nA, const char* pszB, int nB, DWORD dwFlags)
 {
@@ -247,7 +235,7 @@ std::string GetDefaultIniPath()
 std::string ToAnsiPath(const std::wstring& strPath)
 {
     BOOL bLost = FALSE;
-    std::string strAnsi = ToAnsi(strPath, &bLost);
+    std::string strAnsi = FromWideIn(CP_ACP, strPath, &bLost);
     if (!bLost)
         return strAnsi;
     // Short names are ASCII (and may be longer than the long ones); a volume
@@ -260,7 +248,7 @@ std::string ToAnsiPath(const std::wstring& strPath)
     if (nLength == 0 || nLength >= nNeeded)
         return strAnsi;
     strShort.resize(nLength);
-    return ToAnsi(strShort, &bLost);
+    return FromWideIn(CP_ACP, strShort, &bLost);
 }
 
 std::string GetModulePathA()

@@ -20,19 +20,35 @@ std::wstring ToWide(const char* pszText, int nBytes)
     return strWide;
 }
 
-std::string FromWide(const wchar_t* pszText, int nChars)
+namespace {
+
+std::string Narrow(UINT nCodePage, DWORD dwFlags, const wchar_t* pszText, int nChars, BOOL* pbLost)
 {
+    if (pbLost != nullptr)
+        *pbLost = FALSE;
     if (pszText == nullptr)
         return std::string();
     if (nChars < 0)
         nChars = static_cast<int>(std::wcslen(pszText));
     if (nChars == 0)
         return std::string();
-    int nBytes = ::WideCharToMultiByte(SJIS_CODE_PAGE, 0, pszText, nChars, nullptr, 0, nullptr, nullptr);
+    int nBytes = ::WideCharToMultiByte(nCodePage, dwFlags, pszText, nChars, nullptr, 0, nullptr, nullptr);
     std::string strText(nBytes > 0 ? nBytes : 0, '\0');
     if (nBytes > 0)
-        ::WideCharToMultiByte(SJIS_CODE_PAGE, 0, pszText, nChars, &strText[0], nBytes, nullptr, nullptr);
+        ::WideCharToMultiByte(nCodePage, dwFlags, pszText, nChars, &strText[0], nBytes, nullptr, pbLost);
     return strText;
+}
+
+} // namespace
+
+std::string FromWide(const wchar_t* pszText, int nChars)
+{
+    return Narrow(SJIS_CODE_PAGE, 0, pszText, nChars, nullptr);
+}
+
+std::string FromWideIn(UINT nCodePage, const std::wstring& strText, BOOL* pbLost)
+{
+    return Narrow(nCodePage, WC_NO_BEST_FIT_CHARS, strText.data(), static_cast<int>(strText.size()), pbLost);
 }
 
 } // namespace ZEV

@@ -23,5 +23,8 @@ inline std::string FromWide(const std::wstring& strText)
 {
     return FromWide(strText.data(), static_cast<int>(strText.size()));
 }
+// Into another code page (CP_ACP: as the A functions convert), without
+// look-alike substitutes; pbLost tells whether a character had no form there.
+std::string FromWideIn(UINT nCodePage, const std::wstring& strText, BOOL* pbLost);
 
 } // namespace ZEV

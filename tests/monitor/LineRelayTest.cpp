@@ -460,9 +460,15 @@ TEST_F(RelayTest, RelaysMirrorsAndStopsPromptlyOnEveryDriver)
             }));
         std::sort(delays.begin(), delays.end());
         EXPECT_LT(delays[5], 25u) << "CTS to the partner's RTS, median ms";
-        // Where events are late, the lines are polled until they have been quiet a while.
-        if (row.nDriver == CSimPortPair::SIM_WINE)
-            Sleep(LINE_QUIET_AFTER + 100);
+        // Where events are late, the lines are polled until they have been quiet a while:
+        // until then a 100 ms stretch holds a read every few milliseconds.
+        if (row.nDriver == CSimPortPair::SIM_WINE) {
+            EXPECT_TRUE(m_sim.WaitUntil([&] {
+                m_sim.ResetCallCounts();
+                Sleep(100);
+                return m_sim.GetCallCount(CSimPortPair::SIM_MODEM_STATUS, 0) <= 10;
+            }, LINE_QUIET_AFTER + WAIT)) << "polled on";
+        }
         m_sim.ResetCallCounts();
         Sleep(500);
         EXPECT_TRUE(row.nDriver == CSimPortPair::SIM_USBSER || m_sim.GetCallCount(CSimPortPair::SIM_MODEM_STATUS, 0) <= 50)
